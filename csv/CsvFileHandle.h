@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <system_error>
+
+namespace rungwell {
+
+// Size of the block that each read from the input file fills. Lines are not
+// limited by it: a longer line is gathered over as many blocks as it spans.
+inline constexpr std::size_t LineBufferSize = 20480;
+
+// Owns one input file and hands it out a line at a time. The file is read in
+// binary mode and every byte comes back as it was, NUL and Ctrl-Z included;
+// each line keeps its own terminator, or its lack of one at the end of the file.
+class CsvFileHandle {
+ public:
+  CsvFileHandle() = default;
+  virtual ~CsvFileHandle();
+
+  CsvFileHandle(const CsvFileHandle&) = delete;
+  CsvFileHandle& operator=(const CsvFileHandle&) = delete;
+
+  // Closes whatever was open, then opens the file at path. On failure the
+  // handle stays closed and Error() says why.
+  bool Open(const std::string& path);
+
+  // The next line, or an empty string at the end of the input and after a read
+  // error; no line is ever empty, since it holds at least its terminator.
+  std::string ReadLine();
+
+  // Like ReadLine(), but fills the caller's string so that its storage is
+  // reused from line to line. False at the end of the input or on error.
+  bool ReadLine(std::string& line);
+
+  // Releases the file and the buffer; harmless on a closed handle.
+  void Close() noexcept;
+
+  // Why the last Open or read failed; empty while nothing has.
+  std::error_code Error() const noexcept { return error; }
+
+ private:
+  bool Fail(int errorNumber);
+  bool Refill();
+
+  std::FILE* file = nullptr;
+  std::unique_ptr<char[]> buffer;
+  std::size_t unread = 0;  // offset of the first byte in buffer not yet handed out
+  std::size_t filled = 0;  // number of bytes the last read put into buffer
+  std::error_code error;
+};
+
+}  // namespace rungwell
