@@ -1,0 +1,105 @@
+#include "driver/OutputFile.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+
+#include "driver/OutputPath.h"
+#include "driver/Platform.h"
+
+namespace rungwell {
+
+namespace {
+
+// A short fixed-length name, so that a temporary file can be made wherever the
+// final name itself fits.
+std::string TemporaryName(unsigned attempt) {
+  const auto now = static_cast<unsigned long long>(
+      std::chrono::high_resolution_clock::now().time_since_epoch().count());
+  const unsigned long long mixed =
+      now ^ (static_cast<unsigned long long>(CurrentProcessId()) << 20U) ^ (attempt * 0x9E3779B97F4A7C15ULL);
+  char name[32];
+  (void)std::snprintf(name, sizeof name, ".Rungwell-%012llx.tmp", mixed & 0xFFFFFFFFFFFFULL);
+  return name;
+}
+
+std::error_code LastError() { return {errno != 0 ? errno : EIO, std::generic_category()}; }
+
+}  // namespace
+
+OutputFile::OutputFile(std::string outputPath) : path(std::move(outputPath)) {}
+
+OutputFile::~OutputFile() { Discard(); }
+
+bool OutputFile::Create() {
+  constexpr unsigned Attempts = 100;
+  const std::string directory = path.substr(0, FileNameStart(path));
+  for (unsigned attempt = 0; attempt < Attempts; ++attempt) {
+    std::string candidate = directory + TemporaryName(attempt);
+    errno = 0;
+    file = CreateNewFile(candidate);
+    if (file != nullptr) {
+      temporaryPath = std::move(candidate);
+      // The default stream buffer is a few KiB; a larger one saves system calls.
+      (void)std::setvbuf(file, nullptr, _IOFBF, OutputBufferSize);
+      return true;
+    }
+    if (errno != EEXIST) {
+      return Fail(LastError());
+    }
+  }
+  return Fail(std::make_error_code(std::errc::file_exists));
+}
+
+bool OutputFile::Write(std::string_view bytes) {
+  if (file == nullptr) {
+    return false;
+  }
+  errno = 0;
+  if (std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size()) {
+    return Fail(LastError());
+  }
+  return true;
+}
+
+bool OutputFile::Commit() {
+  if (file == nullptr) {
+    return false;
+  }
+  std::FILE* closing = file;
+  file = nullptr;
+  errno = 0;
+  // Buffered bytes reach the file only here, so a full disk may show up now.
+  if (std::fclose(closing) != 0) {
+    return Fail(LastError());
+  }
+  std::error_code renameError;
+  std::filesystem::rename(temporaryPath, path, renameError);
+  if (renameError) {
+    return Fail(renameError);
+  }
+  temporaryPath.clear();
+  return true;
+}
+
+bool OutputFile::Fail(std::error_code cause) {
+  if (!error) {
+    error = cause;
+  }
+  Discard();
+  return false;
+}
+
+void OutputFile::Discard() noexcept {
+  if (file != nullptr) {
+    (void)std::fclose(file);
+    file = nullptr;
+  }
+  if (!temporaryPath.empty()) {
+    (void)std::remove(temporaryPath.c_str());
+    temporaryPath.clear();
+  }
+}
+
+}  // namespace rungwell
