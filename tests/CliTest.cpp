@@ -1,0 +1,260 @@
+// The built program, run as a user runs it, on real files.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tests/ProgramRunner.h"
+#include "tests/TestFiles.h"
+
+namespace rungwell {
+namespace {
+
+using namespace std::string_literals;
+using testing::ReadFile;
+using testing::RunOptions;
+using testing::RunProgram;
+using testing::RunResult;
+using testing::TempDir;
+using testing::WriteFile;
+using Names = std::vector<std::string>;
+
+const std::string Usage = "Rungwell.exe [file path]\nthe level column is 5 (0 begin)\n";
+
+std::string Message(const std::string& path, int error) {
+  return "Rungwell: " + path + ": " + std::strerror(error) + "\n";
+}
+
+TEST(Cli, WithoutPathPrintsUsageAndReturnsWhenInputIsNoTerminal) {
+  for (const bool openPipe : {false, true}) {
+    TempDir dir;
+    RunOptions options;
+    options.workingDirectory = dir.Path();
+    options.stdinOpenPipe = openPipe;
+    const RunResult run = RunProgram(options);
+    EXPECT_FALSE(run.timedOut) << "open pipe " << openPipe;
+    EXPECT_EQ(run.exitStatus, 0);
+    EXPECT_EQ(run.out, Usage);
+    EXPECT_EQ(run.err, "");
+    EXPECT_TRUE(dir.Entries().empty());
+  }
+}
+
+TEST(Cli, WithoutPathWaitsForEnterOnATerminal) {
+  RunOptions waiting;
+  waiting.terminalInput = "";
+  waiting.patience = std::chrono::milliseconds(500);
+  EXPECT_TRUE(RunProgram(waiting).timedOut);
+
+  RunOptions answered;
+  answered.terminalInput = "\n";
+  const RunResult run = RunProgram(answered);
+  EXPECT_FALSE(run.timedOut);
+  EXPECT_EQ(run.exitStatus, 0);
+  EXPECT_EQ(run.out.rfind(Usage, 0), 0U) << run.out;
+  EXPECT_GT(run.out.size(), Usage.size()) << "no prompt after the usage text";
+}
+
+TEST(Cli, ConvertsTheBundledExample) {
+  TempDir dir;
+  const std::string input = ReadFile(RUNGWELL_SOURCE_DIR "/examples/plan.csv");
+  WriteFile(dir.File("plan.csv"), input);
+  const RunResult run = RunProgram({dir.File("plan.csv")});
+  EXPECT_EQ(run.exitStatus, 0);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(dir.Entries(), (Names{"plan.csv", "plan_new.csv"}));
+  EXPECT_EQ(ReadFile(dir.File("plan_new.csv")), ReadFile(RUNGWELL_SOURCE_DIR "/tests/data/plan_new.csv"));
+  EXPECT_EQ(ReadFile(dir.File("plan.csv")), input);
+}
+
+TEST(Cli, RelativePathFromTheWorkingDirectoryAndExtraArgumentsIgnored) {
+  TempDir dir;
+  WriteFile(dir.File("report.final.csv"), "a,b,c,d,e,3\n");
+  RunOptions options;
+  options.args = {"report.final.csv", "ignored", "--also-ignored"};
+  options.workingDirectory = dir.Path();
+  const RunResult run = RunProgram(options);
+  EXPECT_EQ(run.exitStatus, 0);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(dir.Entries(), (Names{"report.final.csv", "report.final_new.csv"}));
+  EXPECT_EQ(ReadFile(dir.File("report.final_new.csv")), "    a,b,c,d,e,3\n");
+}
+
+TEST(Cli, ReplacesAnEarlierOutput) {
+  TempDir dir;
+  WriteFile(dir.File("plan.csv"), "1,a,b,c,d,2\n");
+  WriteFile(dir.File("plan_new.csv"), "an earlier, longer output\n");
+  const RunResult run = RunProgram({dir.File("plan.csv")});
+  EXPECT_EQ(run.exitStatus, 0);
+  EXPECT_EQ(ReadFile(dir.File("plan_new.csv")), "  1,a,b,c,d,2\n");
+  EXPECT_EQ(dir.Entries(), (Names{"plan.csv", "plan_new.csv"}));
+}
+
+TEST(Cli, EmptyInputGivesEmptyOutput) {
+  TempDir dir;
+  WriteFile(dir.File("plan.csv"), "");
+  EXPECT_EQ(RunProgram({dir.File("plan.csv")}).exitStatus, 0);
+  EXPECT_EQ(ReadFile(dir.File("plan_new.csv")), "");
+}
+
+// The size of output a full disk may allow, exactly and one byte short.
+TEST(Cli, OutputFillingTheDiskExactlyStillSucceeds) {
+  TempDir dir;
+  WriteFile(dir.File("plan.csv"), "1,a,b,c,d,3\n2,a,b,c,d,1\n");
+  const std::string expected = "    1,a,b,c,d,3\n2,a,b,c,d,1\n";
+  RunOptions options;
+  options.args = {dir.File("plan.csv")};
+  options.fileSizeLimit = expected.size();
+  EXPECT_EQ(RunProgram(options).exitStatus, 0);
+  EXPECT_EQ(ReadFile(dir.File("plan_new.csv")), expected);
+}
+
+// Every failure: status 1, one message naming the path, nothing on standard
+// output, and the directory exactly as it was: no temporary file left, an
+// earlier output untouched, the input unchanged.
+struct FailureCase {
+  const char* name;
+  // Fills the directory; returns the argument to pass.
+  std::string (*prepare)(const TempDir& dir);
+  std::string messagePath;  // as the program names it
+  int error;                // 0 where the reason depends on the system
+  std::optional<unsigned long long> fileSizeLimit = std::nullopt;
+};
+
+const std::string Earlier = "an earlier output\n";
+
+std::string BigPlan() {
+  std::string plan;
+  for (int i = 0; plan.size() < 1000000; ++i) {
+    plan += std::to_string(i) + ",\"Task, part\",owner,2026-01-01,2026-02-01," + std::to_string(i % 6) + ",notes\n";
+  }
+  return plan;
+}
+
+std::string PlanWithEarlierOutput(const TempDir& dir, const std::string& contents) {
+  WriteFile(dir.File("plan.csv"), contents);
+  WriteFile(dir.File("plan_new.csv"), Earlier);
+  return "plan.csv";
+}
+
+const FailureCase FailureCases[] = {
+    {"MissingInput",
+     [](const TempDir& dir) {
+       WriteFile(dir.File("missing_new.csv"), Earlier);
+       return "missing.csv"s;
+     },
+     "missing.csv", ENOENT},
+    {"EmptyArgument", [](const TempDir&) { return ""s; }, "", ENOENT},
+    {"InputIsADirectory",
+     [](const TempDir& dir) {
+       std::filesystem::create_directory(dir.File("folder.csv"));
+       return "folder.csv"s;
+     },
+     "folder.csv", EISDIR},
+    {"OutputIsADirectory",
+     [](const TempDir& dir) {
+       WriteFile(dir.File("plan.csv"), "1,a,b,c,d,2\n");
+       std::filesystem::create_directory(dir.File("plan_new.csv"));
+       return "plan.csv"s;
+     },
+     "plan_new.csv", EISDIR},
+    {"OutputNameTooLong",
+     [](const TempDir& dir) {
+       const std::string name = std::string(251, 'p') + ".csv";
+       WriteFile(dir.File(name), "1,a,b,c,d,2\n");
+       return name;
+     },
+     std::string(251, 'p') + "_new.csv", ENAMETOOLONG},
+    {"DiskFullAtClose", [](const TempDir& dir) { return PlanWithEarlierOutput(dir, "1,a,b,c,d,2\n"); },
+     "plan_new.csv", EFBIG, 0},
+    {"DiskFullOneByteShort",
+     [](const TempDir& dir) { return PlanWithEarlierOutput(dir, "1,a,b,c,d,3\n2,a,b,c,d,1\n"); }, "plan_new.csv",
+     EFBIG, 27},
+    {"DiskFullInTheMiddle", [](const TempDir& dir) { return PlanWithEarlierOutput(dir, BigPlan()); },
+     "plan_new.csv", EFBIG, 300000},
+#ifdef __linux__
+    // Reading this link's target, the program's own memory, fails with EIO
+    // although opening it succeeds.
+    {"ReadErrorMidway",
+     [](const TempDir& dir) {
+       std::filesystem::create_symlink("/proc/self/mem", dir.File("plan.csv"));
+       WriteFile(dir.File("plan_new.csv"), Earlier);
+       return "plan.csv"s;
+     },
+     "plan.csv", EIO},
+    // Nothing can be created in /proc, not even by root.
+    {"OutputCannotBeCreated", [](const TempDir&) { return "/proc/self/status"s; }, "/proc/self/status_new", 0},
+#endif
+};
+
+// Every entry of the directory with what it holds.
+std::map<std::string, std::string> Snapshot(const TempDir& dir) {
+  std::map<std::string, std::string> entries;
+  for (const std::string& name : dir.Entries()) {
+    const std::filesystem::path path = dir.File(name);
+    entries[name] = std::filesystem::is_symlink(path)     ? "<link>"
+                    : std::filesystem::is_directory(path) ? "<directory>"
+                                                          : ReadFile(path.string());
+  }
+  return entries;
+}
+
+void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
+
+class CliFailure : public ::testing::TestWithParam<FailureCase> {};
+
+TEST_P(CliFailure, ReportsAndLeavesEverythingAsItWas) {
+  const FailureCase& c = GetParam();
+  TempDir dir;
+  RunOptions options;
+  options.args = {c.prepare(dir)};
+  options.workingDirectory = dir.Path();
+  options.fileSizeLimit = c.fileSizeLimit;
+  const auto before = Snapshot(dir);
+
+  const RunResult run = RunProgram(options);
+
+  EXPECT_EQ(run.exitStatus, 1);
+  EXPECT_EQ(run.out, "");
+  if (c.error != 0) {
+    EXPECT_EQ(run.err, Message(c.messagePath, c.error));
+  } else {
+    EXPECT_EQ(run.err.rfind("Rungwell: " + c.messagePath + ": ", 0), 0U) << run.err;
+    EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << run.err;
+  }
+  EXPECT_EQ(Snapshot(dir), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, CliFailure, ::testing::ValuesIn(FailureCases),
+                         [](const ::testing::TestParamInfo<FailureCase>& param) { return param.param.name; });
+
+// Permission bits do not stop root, so these run only for other users.
+TEST(CliPermissions, UnreadableInputAndUnwritableDirectoryAreReported) {
+  if (geteuid() == 0) {
+    GTEST_SKIP() << "running as root, which permission bits do not stop";
+  }
+  TempDir dir;
+  WriteFile(dir.File("secret.csv"), "1,a,b,c,d,2\n");
+  std::filesystem::permissions(dir.File("secret.csv"), std::filesystem::perms::none);
+  RunResult run = RunProgram({dir.File("secret.csv")});
+  EXPECT_EQ(run.exitStatus, 1);
+  EXPECT_EQ(run.err, Message(dir.File("secret.csv"), EACCES));
+
+  TempDir locked;
+  WriteFile(locked.File("plan.csv"), "1,a,b,c,d,2\n");
+  std::filesystem::permissions(locked.Path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+  run = RunProgram({locked.File("plan.csv")});
+  std::filesystem::permissions(locked.Path(), std::filesystem::perms::owner_all);
+  EXPECT_EQ(run.exitStatus, 1);
+  EXPECT_EQ(run.err, Message(locked.File("plan_new.csv"), EACCES));
+  EXPECT_EQ(locked.Entries(), Names{"plan.csv"});
+}
+
+}  // namespace
+}  // namespace rungwell

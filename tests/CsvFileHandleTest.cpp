@@ -1,0 +1,179 @@
+#include "csv/CsvFileHandle.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <string>
+#include <vector>
+
+#include "tests/TestFiles.h"
+
+namespace rungwell {
+namespace {
+
+using namespace std::string_literals;
+using testing::TempDir;
+using testing::WriteFile;
+
+std::vector<std::string> ReadAllLines(CsvFileHandle& handle) {
+  std::vector<std::string> lines;
+  for (std::string line = handle.ReadLine(); !line.empty(); line = handle.ReadLine()) {
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+std::vector<std::string> LinesOfFile(const std::string& contents) {
+  TempDir dir;
+  const std::string path = dir.File("in.csv");
+  WriteFile(path, contents);
+  CsvFileHandle handle;
+  EXPECT_TRUE(handle.Open(path)) << handle.Error().message();
+  std::vector<std::string> lines = ReadAllLines(handle);
+  EXPECT_FALSE(handle.Error());
+  return lines;
+}
+
+TEST(CsvFileHandleOpen, FailsWithTheReasonAndStaysClosed) {
+  TempDir dir;
+  struct Case {
+    std::string path;
+    int error;
+  };
+  for (const Case& c : {Case{"", ENOENT}, Case{dir.File("missing.csv"), ENOENT}, Case{dir.Path(), EISDIR},
+                        Case{dir.File("missing/plan.csv"), ENOENT}}) {
+    CsvFileHandle handle;
+    EXPECT_FALSE(handle.Open(c.path)) << c.path;
+    EXPECT_EQ(handle.Error(), std::error_code(c.error, std::generic_category())) << c.path;
+    EXPECT_TRUE(handle.ReadLine().empty()) << c.path;
+  }
+}
+
+TEST(CsvFileHandleOpen, FailedReopenClosesTheEarlierFile) {
+  TempDir dir;
+  WriteFile(dir.File("a.csv"), "first\nsecond\n");
+  CsvFileHandle handle;
+  ASSERT_TRUE(handle.Open(dir.File("a.csv")));
+  EXPECT_EQ(handle.ReadLine(), "first\n");
+  EXPECT_FALSE(handle.Open(dir.File("missing.csv")));
+  EXPECT_TRUE(handle.ReadLine().empty());
+}
+
+TEST(CsvFileHandleOpen, ReopenStartsTheNewFileFromItsFirstLine) {
+  TempDir dir;
+  WriteFile(dir.File("a.csv"), "a1\na2\n");
+  WriteFile(dir.File("b.csv"), "b1\n");
+  CsvFileHandle handle;
+  ASSERT_TRUE(handle.Open(dir.File("a.csv")));
+  EXPECT_EQ(handle.ReadLine(), "a1\n");
+  ASSERT_TRUE(handle.Open(dir.File("b.csv")));
+  EXPECT_EQ(ReadAllLines(handle), std::vector<std::string>{"b1\n"});
+}
+
+TEST(CsvFileHandleOpen, ClosingTwiceAndDestroyingClosedHandlesIsHarmless) {
+  CsvFileHandle never;
+  CsvFileHandle failed;
+  EXPECT_FALSE(failed.Open(""));
+  failed.Close();
+  failed.Close();
+}
+
+TEST(CsvFileHandleReadLine, KeepsTerminatorsAndEndsWithEmptyStrings) {
+  TempDir dir;
+  WriteFile(dir.File("in.csv"), "a\nb");
+  CsvFileHandle handle;
+  ASSERT_TRUE(handle.Open(dir.File("in.csv")));
+  EXPECT_EQ(handle.ReadLine(), "a\n");
+  EXPECT_EQ(handle.ReadLine(), "b");
+  EXPECT_EQ(handle.ReadLine(), "");
+  EXPECT_EQ(handle.ReadLine(), "");
+  EXPECT_FALSE(handle.Error());
+}
+
+TEST(CsvFileHandleReadLine, KeepsEveryByte) {
+  struct Case {
+    const char* name;
+    std::string contents;
+    std::vector<std::string> lines;
+  };
+  const Case cases[] = {
+      {"empty file", "", {}},
+      {"lone newline", "\n", {"\n"}},
+      {"blank lines", "\n\n\n", {"\n", "\n", "\n"}},
+      {"CRLF", "a,b\r\nc,d\r\n", {"a,b\r\n", "c,d\r\n"}},
+      {"lone CR is no line end", "a\rb\n", {"a\rb\n"}},
+      {"NUL inside a line", "a\0b\nc\n"s, {"a\0b\n"s, "c\n"}},
+      {"NUL first in a line", "x\n\0y\nz\n"s, {"x\n", "\0y\n"s, "z\n"}},
+      {"line of only NUL", "\0"s, {"\0"s}},
+      {"Ctrl-Z", "a\x1a\nb\n", {"a\x1a\n", "b\n"}},
+      {"high bytes", "\xff\xfe\n", {"\xff\xfe\n"}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(LinesOfFile(c.contents), c.lines) << c.name;
+  }
+}
+
+// Lines that end just before, at, and just past the edge of the read buffer,
+// and lines spanning it several times, come back whole.
+TEST(CsvFileHandleReadLine, ReturnsWholeLinesAcrossBufferEdges) {
+  const std::size_t lengths[] = {LineBufferSize - 2, LineBufferSize - 1, LineBufferSize,
+                                 LineBufferSize + 1, 3 * LineBufferSize, 5 * LineBufferSize + 7};
+  for (std::size_t length : lengths) {
+    for (const bool finalNewline : {true, false}) {
+      // The first line is the one whose end falls on the edge; its last byte
+      // is a newline when it has one, so it is length bytes in all.
+      std::string first(length - (finalNewline ? 1 : 0), 'x');
+      first.replace(0, 12, "a,b,c,d,e,3,");
+      if (finalNewline) {
+        first += '\n';
+      }
+      const std::string second = "next,line\n";
+      const std::vector<std::string> expected =
+          finalNewline ? std::vector<std::string>{first, second} : std::vector<std::string>{first + second};
+      EXPECT_EQ(LinesOfFile(first + second), expected) << "length " << length << " newline " << finalNewline;
+      EXPECT_EQ(LinesOfFile(first), std::vector<std::string>{first})
+          << "alone, length " << length << " newline " << finalNewline;
+    }
+  }
+}
+
+TEST(CsvFileHandleReadLine, ManyShortLinesSpanningManyBuffers) {
+  std::string contents;
+  std::vector<std::string> expected;
+  for (int i = 0; i < 20000; ++i) {
+    expected.push_back(std::to_string(i) + ",b,c,d,e," + std::to_string(i % 7) + (i % 3 == 0 ? "\r\n" : "\n"));
+    contents += expected.back();
+  }
+  EXPECT_EQ(LinesOfFile(contents), expected);
+}
+
+TEST(CsvFileHandleReadLine, CallerStringIsReusedAndCleared) {
+  TempDir dir;
+  WriteFile(dir.File("in.csv"), std::string(3 * LineBufferSize, 'x') + "\nshort\n");
+  CsvFileHandle handle;
+  ASSERT_TRUE(handle.Open(dir.File("in.csv")));
+  std::string line = "left over";
+  ASSERT_TRUE(handle.ReadLine(line));
+  EXPECT_EQ(line.size(), 3 * LineBufferSize + 1);
+  ASSERT_TRUE(handle.ReadLine(line));
+  EXPECT_EQ(line, "short\n");
+  EXPECT_FALSE(handle.ReadLine(line));
+  EXPECT_EQ(line, "");
+}
+
+#ifdef __linux__
+// Reading this process's own memory at offset 0 fails with EIO, although the
+// open succeeds: a real read error, without special hardware.
+TEST(CsvFileHandleReadLine, ReadErrorIsReportedNotTakenForTheEnd) {
+  CsvFileHandle handle;
+  ASSERT_TRUE(handle.Open("/proc/self/mem"));
+  std::string line = "stale";
+  EXPECT_FALSE(handle.ReadLine(line));
+  EXPECT_EQ(line, "");
+  EXPECT_EQ(handle.Error(), std::error_code(EIO, std::generic_category()));
+  EXPECT_FALSE(handle.ReadLine(line));
+}
+#endif
+
+}  // namespace
+}  // namespace rungwell

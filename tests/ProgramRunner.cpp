@@ -1,0 +1,147 @@
+#include "tests/ProgramRunner.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <stdexcept>
+
+namespace rungwell::testing {
+
+namespace {
+
+void MakePipe(int fds[2]) {
+  if (pipe(fds) != 0) {
+    throw std::runtime_error("pipe failed");
+  }
+}
+
+}  // namespace
+
+std::string ProgramPath() { return RUNGWELL_EXE; }
+
+RunResult RunProgram(std::vector<std::string> args) {
+  RunOptions options;
+  options.args = std::move(args);
+  return RunProgram(options);
+}
+
+RunResult RunProgram(const RunOptions& options) {
+  // Pipes, not files, carry the program's output: a file size limit would
+  // apply to files it writes its messages to as well.
+  int outPipe[2];
+  int errPipe[2];
+  int inPipe[2] = {-1, -1};
+  MakePipe(outPipe);
+  MakePipe(errPipe);
+  if (options.stdinOpenPipe) {
+    MakePipe(inPipe);
+  }
+  int terminal = -1;  // the side of a pseudo-terminal the test types into
+  if (options.terminalInput) {
+    terminal = posix_openpt(O_RDWR | O_NOCTTY);
+    if (terminal < 0 || grantpt(terminal) != 0 || unlockpt(terminal) != 0) {
+      throw std::runtime_error("no pseudo-terminal");
+    }
+    inPipe[0] = open(ptsname(terminal), O_RDWR | O_NOCTTY);
+    if (inPipe[0] < 0) {
+      throw std::runtime_error("cannot open the pseudo-terminal");
+    }
+  }
+
+  std::vector<std::string> argvStrings{ProgramPath()};
+  argvStrings.insert(argvStrings.end(), options.args.begin(), options.args.end());
+  std::vector<char*> argv;
+  for (std::string& arg : argvStrings) {
+    argv.push_back(arg.data());
+  }
+  argv.push_back(nullptr);
+
+  const pid_t child = fork();
+  if (child < 0) {
+    throw std::runtime_error("fork failed");
+  }
+  if (child == 0) {
+    // Only async-signal-safe calls from here to exec.
+    const int in = inPipe[0] >= 0 ? inPipe[0] : open("/dev/null", O_RDONLY);
+    if (in < 0 || dup2(in, 0) < 0 || dup2(outPipe[1], 1) < 0 || dup2(errPipe[1], 2) < 0) {
+      _exit(125);
+    }
+    for (const int fd : {outPipe[0], outPipe[1], errPipe[0], errPipe[1], inPipe[0], inPipe[1], in, terminal}) {
+      if (fd > 2) {
+        close(fd);
+      }
+    }
+    if (!options.workingDirectory.empty() && chdir(options.workingDirectory.c_str()) != 0) {
+      _exit(126);
+    }
+    if (options.fileSizeLimit) {
+      const rlimit limit{*options.fileSizeLimit, *options.fileSizeLimit};
+      signal(SIGXFSZ, SIG_IGN);
+      if (setrlimit(RLIMIT_FSIZE, &limit) != 0) {
+        _exit(127);
+      }
+    }
+    execv(argv[0], argv.data());
+    _exit(124);
+  }
+  close(outPipe[1]);
+  close(errPipe[1]);
+  if (inPipe[0] >= 0) {
+    close(inPipe[0]);
+  }
+  if (terminal >= 0 && !options.terminalInput->empty()) {
+    (void)!write(terminal, options.terminalInput->data(), options.terminalInput->size());
+  }
+
+  RunResult result;
+  pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
+  std::string* sinks[2] = {&result.out, &result.err};
+  const auto deadline = std::chrono::steady_clock::now() + options.patience;
+  int open = 2;
+  while (open > 0) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) {
+      result.timedOut = true;
+      kill(child, SIGKILL);
+      break;
+    }
+    if (poll(fds, 2, static_cast<int>(left.count())) < 0) {
+      continue;
+    }
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd >= 0 && (fds[i].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
+        char chunk[4096];
+        const ssize_t n = read(fds[i].fd, chunk, sizeof chunk);
+        if (n > 0) {
+          sinks[i]->append(chunk, static_cast<std::size_t>(n));
+        } else {
+          close(fds[i].fd);
+          fds[i].fd = -1;
+          --open;
+        }
+      }
+    }
+  }
+  for (const pollfd& fd : fds) {
+    if (fd.fd >= 0) {
+      close(fd.fd);
+    }
+  }
+  for (const int fd : {inPipe[1], terminal}) {
+    if (fd >= 0) {
+      close(fd);
+    }
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
+
+}  // namespace rungwell::testing

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace rungwell::testing {
+
+// How to start the program under test.
+struct RunOptions {
+  std::vector<std::string> args;  // after the program name
+  std::string workingDirectory;   // empty: the test's own
+  // Largest file the program may write (RLIMIT_FSIZE), with SIGXFSZ ignored,
+  // so that a write past it fails as on a full disk.
+  std::optional<unsigned long long> fileSizeLimit;
+  // Standard input: /dev/null, unless a pipe is asked for that stays open
+  // (without data) for as long as the program runs.
+  bool stdinOpenPipe = false;
+  // When set, standard input is a terminal, and this is typed into it.
+  std::optional<std::string> terminalInput;
+  // How long the program may run before it is killed and counted as hung.
+  std::chrono::milliseconds patience{30000};
+};
+
+struct RunResult {
+  int exitStatus = -1;  // -1 when it did not exit normally
+  bool timedOut = false;
+  std::string out;
+  std::string err;
+};
+
+// Runs the built program and waits for it, killing it after a generous time
+// so that a hang fails the test instead of stalling the suite.
+RunResult RunProgram(const RunOptions& options);
+RunResult RunProgram(std::vector<std::string> args);
+
+// Path of the built program.
+std::string ProgramPath();
+
+}  // namespace rungwell::testing

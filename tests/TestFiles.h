@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace rungwell::testing {
+
+// A fresh directory under the system's temporary folder, removed with all it
+// holds when the object goes.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::string& Path() const { return path; }
+  std::string File(std::string_view name) const;
+  // Names of the entries in the directory, sorted.
+  std::vector<std::string> Entries() const;
+
+ private:
+  std::string path;
+};
+
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, std::string_view bytes);
+
+}  // namespace rungwell::testing
