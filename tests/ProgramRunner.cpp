@@ -1,6 +1,7 @@
 #include "tests/ProgramRunner.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -87,8 +88,14 @@ RunResult RunProgram(const RunOptions& options) {
         _exit(127);
       }
     }
+    if (options.asOrdinaryUser && geteuid() == 0) {
+      const gid_t nobody = 65534;
+      if (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0) {
+        _exit(CouldNotStart);
+      }
+    }
     execv(argv[0], argv.data());
-    _exit(124);
+    _exit(CouldNotStart);
   }
   close(outPipe[1]);
   close(errPipe[1]);

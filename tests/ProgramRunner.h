@@ -19,9 +19,16 @@ struct RunOptions {
   bool stdinOpenPipe = false;
   // When set, standard input is a terminal, and this is typed into it.
   std::optional<std::string> terminalInput;
+  // Run as an ordinary user (nobody) when the test runs as root, so that
+  // permission bits apply to the program.
+  bool asOrdinaryUser = false;
   // How long the program may run before it is killed and counted as hung.
   std::chrono::milliseconds patience{30000};
 };
+
+// Exit status of the child when the program could not be started, such as a
+// build directory that an ordinary user cannot reach.
+inline constexpr int CouldNotStart = 124;
 
 struct RunResult {
   int exitStatus = -1;  // -1 when it did not exit normally
