@@ -22,7 +22,9 @@ bool IsDirectory(std::FILE* file) {
 
 }  // namespace
 
-CsvFileHandle::~CsvFileHandle() { Close(); }
+CsvFileHandle::~CsvFileHandle() {
+  Close();
+}
 
 bool CsvFileHandle::Open(const std::string& path) {
   Close();

@@ -15,8 +15,8 @@ namespace {
 // A short fixed-length name, so that a temporary file can be made wherever the
 // final name itself fits.
 std::string TemporaryName(unsigned attempt) {
-  const auto now = static_cast<unsigned long long>(
-      std::chrono::high_resolution_clock::now().time_since_epoch().count());
+  const auto now =
+      static_cast<unsigned long long>(std::chrono::high_resolution_clock::now().time_since_epoch().count());
   const unsigned long long mixed =
       now ^ (static_cast<unsigned long long>(CurrentProcessId()) << 20U) ^ (attempt * 0x9E3779B97F4A7C15ULL);
   char name[32];
@@ -24,13 +24,17 @@ std::string TemporaryName(unsigned attempt) {
   return name;
 }
 
-std::error_code LastError() { return {errno != 0 ? errno : EIO, std::generic_category()}; }
+std::error_code LastError() {
+  return {errno != 0 ? errno : EIO, std::generic_category()};
+}
 
 }  // namespace
 
 OutputFile::OutputFile(std::string outputPath) : path(std::move(outputPath)) {}
 
-OutputFile::~OutputFile() { Discard(); }
+OutputFile::~OutputFile() {
+  Discard();
+}
 
 bool OutputFile::Create() {
   constexpr unsigned Attempts = 100;

@@ -18,8 +18,7 @@ namespace rungwell {
 #ifdef _WIN32
 
 std::FILE* CreateNewFile(const std::string& path) {
-  const int fd = _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
-                       _S_IREAD | _S_IWRITE);
+  const int fd = _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
   if (fd < 0) {
     return nullptr;
   }
@@ -32,7 +31,9 @@ std::FILE* CreateNewFile(const std::string& path) {
   return file;
 }
 
-unsigned long CurrentProcessId() noexcept { return static_cast<unsigned long>(_getpid()); }
+unsigned long CurrentProcessId() noexcept {
+  return static_cast<unsigned long>(_getpid());
+}
 
 void WaitForKeyPress() {
   (void)std::fflush(stdout);
@@ -57,7 +58,9 @@ std::FILE* CreateNewFile(const std::string& path) {
   return file;
 }
 
-unsigned long CurrentProcessId() noexcept { return static_cast<unsigned long>(getpid()); }
+unsigned long CurrentProcessId() noexcept {
+  return static_cast<unsigned long>(getpid());
+}
 
 void WaitForKeyPress() {
   if (isatty(STDIN_FILENO) == 0) {

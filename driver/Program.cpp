@@ -25,7 +25,9 @@ int Report(const std::string& path, const std::string& reason) {
   return ExitFailure;
 }
 
-int Report(const std::string& path, std::error_code error) { return Report(path, error.message()); }
+int Report(const std::string& path, std::error_code error) {
+  return Report(path, error.message());
+}
 
 void PrintUsage() {
   (void)std::printf("Rungwell.exe [file path]\n");

@@ -1,3 +1,5 @@
 #include "driver/Program.h"
 
-int main(int argc, char* argv[]) { return rungwell::Run(argc, argv); }
+int main(int argc, char* argv[]) {
+  return rungwell::Run(argc, argv);
+}

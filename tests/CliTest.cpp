@@ -175,13 +175,13 @@ const FailureCase FailureCases[] = {
        return name;
      },
      std::string(251, 'p') + "_new.csv", ENAMETOOLONG},
-    {"DiskFullAtClose", [](const TempDir& dir) { return PlanWithEarlierOutput(dir, "1,a,b,c,d,2\n"); },
-     "plan_new.csv", EFBIG, 0},
+    {"DiskFullAtClose", [](const TempDir& dir) { return PlanWithEarlierOutput(dir, "1,a,b,c,d,2\n"); }, "plan_new.csv",
+     EFBIG, 0},
     {"DiskFullOneByteShort",
-     [](const TempDir& dir) { return PlanWithEarlierOutput(dir, "1,a,b,c,d,3\n2,a,b,c,d,1\n"); }, "plan_new.csv",
-     EFBIG, 27},
-    {"DiskFullInTheMiddle", [](const TempDir& dir) { return PlanWithEarlierOutput(dir, BigPlan()); },
-     "plan_new.csv", EFBIG, 300000},
+     [](const TempDir& dir) { return PlanWithEarlierOutput(dir, "1,a,b,c,d,3\n2,a,b,c,d,1\n"); }, "plan_new.csv", EFBIG,
+     27},
+    {"DiskFullInTheMiddle", [](const TempDir& dir) { return PlanWithEarlierOutput(dir, BigPlan()); }, "plan_new.csv",
+     EFBIG, 300000},
     {"UnreadableInput",
      [](const TempDir& dir) {
        const std::string name = PlanWithEarlierOutput(dir, "1,a,b,c,d,2\n");
@@ -192,7 +192,8 @@ const FailureCase FailureCases[] = {
     {"UnwritableDirectory",
      [](const TempDir& dir) {
        const std::string name = PlanWithEarlierOutput(dir, "1,a,b,c,d,2\n");
-       std::filesystem::permissions(dir.Path(), std::filesystem::perms::owner_all, std::filesystem::perm_options::remove);
+       std::filesystem::permissions(dir.Path(), std::filesystem::perms::owner_all,
+                                    std::filesystem::perm_options::remove);
        std::filesystem::permissions(dir.Path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec,
                                     std::filesystem::perm_options::add);
        return name;
@@ -233,7 +234,9 @@ std::map<std::string, std::string> Snapshot(const TempDir& dir) {
   return entries;
 }
 
-void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const FailureCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class CliFailure : public ::testing::TestWithParam<FailureCase> {};
 

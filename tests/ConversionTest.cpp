@@ -1,11 +1,10 @@
-#include "driver/Conversion.h"
-
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <string>
 
 #include "csv/CsvFileHandle.h"
+#include "driver/Conversion.h"
 #include "driver/OutputFile.h"
 #include "tests/TestFiles.h"
 
@@ -40,8 +39,12 @@ TEST(ParseLevel, ReadsLikeAtoiAndClampsOutOfRange) {
       {"+-3", 0},
       {"--3", 0},
       {"0003", 3},
-      {"3\0" "9"s, 3},
-      {"\xa0" "3", 0},
+      {"3\0"
+       "9"s,
+       3},
+      {"\xa0"
+       "3",
+       0},
       {"2147483647", INT_MAX},
       {"2147483648", INT_MAX},
       {"99999999999999999999999999", INT_MAX},

@@ -1,11 +1,10 @@
-#include "csv/CsvFileHandle.h"
-
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <string>
 #include <vector>
 
+#include "csv/CsvFileHandle.h"
 #include "tests/TestFiles.h"
 
 namespace rungwell {

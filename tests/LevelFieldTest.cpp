@@ -1,8 +1,8 @@
-#include "csv/LevelField.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "csv/LevelField.h"
 
 namespace rungwell {
 namespace {
@@ -15,7 +15,9 @@ struct FieldCase {
   std::string field;
 };
 
-void PrintTo(const FieldCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const FieldCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class LevelFieldTest : public ::testing::TestWithParam<FieldCase> {};
 
@@ -30,11 +32,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         FieldCase{"LastFieldKeepsLineEnd", "a,b,c,d,e,7\n", "7\n"},
         FieldCase{"LastFieldKeepsCrLf", "a,b,c,d,e,7\r\n", "7\r\n"},
-        FieldCase{"MiddleFieldEndsAtComma", "a,b,c,d,e,7,x", "7"},
-        FieldCase{"FiveFieldsGiveNothing", "a,b,c,d,e", ""},
+        FieldCase{"MiddleFieldEndsAtComma", "a,b,c,d,e,7,x", "7"}, FieldCase{"FiveFieldsGiveNothing", "a,b,c,d,e", ""},
         FieldCase{"FiveFieldsWithLineEndGiveNothing", "a,b,c,d,e\n", ""},
-        FieldCase{"EmptySixthFieldAtEnd", "a,b,c,d,e,", ""},
-        FieldCase{"EmptySixthFieldInMiddle", "a,b,c,d,e,,g", ""},
+        FieldCase{"EmptySixthFieldAtEnd", "a,b,c,d,e,", ""}, FieldCase{"EmptySixthFieldInMiddle", "a,b,c,d,e,,g", ""},
         FieldCase{"QuotedCommaStaysInItsField", "a,\"b,c\",d,e,f,3,g", "3"},
         FieldCase{"QuotedLevelKeepsQuotes", "a,b,c,d,e,\"4\",z", "\"4\""},
         FieldCase{"QuotedLevelWithCommaKeepsAll", "a,b,c,d,e,\"4,5\",z", "\"4,5\""},
@@ -42,13 +42,15 @@ INSTANTIATE_TEST_SUITE_P(
         FieldCase{"QuoteMidFieldToggles", "a,b\"x,y\"b,c,d,e,2", "2"},
         FieldCase{"QuotedFirstField", "\"a,b\",c,d,e,f,7", "7"},
         FieldCase{"UnpairedQuoteRunsToLineEnd", "a,\",b,c,d,e,5", ""},
-        FieldCase{"UnpairedQuoteInLevelFieldTakesRest", "a,b,c,d,e,\"5,6,7", "\"5,6,7"},
-        FieldCase{"EmptyLine", "", ""},
-        FieldCase{"OnlyCommas", ",,,,,2", "2"},
-        FieldCase{"SpacesKept", "a,b,c,d,e,  3 ,x", "  3 "},
+        FieldCase{"UnpairedQuoteInLevelFieldTakesRest", "a,b,c,d,e,\"5,6,7", "\"5,6,7"}, FieldCase{"EmptyLine", "", ""},
+        FieldCase{"OnlyCommas", ",,,,,2", "2"}, FieldCase{"SpacesKept", "a,b,c,d,e,  3 ,x", "  3 "},
         FieldCase{"NulIsAnOrdinaryByte", "a,b\0,c,d,e,8,x"s, "8"},
         FieldCase{"NulInsideTheField", "a,b,c,d,e,9\0z,x"s, "9\0z"s},
-        FieldCase{"HighBytesPassThrough", "\xc3\xa9,b,c,d,e,\xff" "3", "\xff" "3"}),
+        FieldCase{"HighBytesPassThrough",
+                  "\xc3\xa9,b,c,d,e,\xff"
+                  "3",
+                  "\xff"
+                  "3"}),
     [](const ::testing::TestParamInfo<FieldCase>& param) { return std::string(param.param.name); });
 
 }  // namespace

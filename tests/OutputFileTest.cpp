@@ -1,5 +1,3 @@
-#include "driver/OutputFile.h"
-
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -7,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/OutputFile.h"
 #include "tests/TestFiles.h"
 
 namespace rungwell {

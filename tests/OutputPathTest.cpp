@@ -1,6 +1,6 @@
-#include "driver/OutputPath.h"
-
 #include <gtest/gtest.h>
+
+#include "driver/OutputPath.h"
 
 namespace rungwell {
 namespace {

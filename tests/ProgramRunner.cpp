@@ -24,7 +24,9 @@ void MakePipe(int fds[2]) {
 
 }  // namespace
 
-std::string ProgramPath() { return RUNGWELL_EXE; }
+std::string ProgramPath() {
+  return RUNGWELL_EXE;
+}
 
 RunResult RunProgram(std::vector<std::string> args) {
   RunOptions options;
@@ -112,7 +114,8 @@ RunResult RunProgram(const RunOptions& options) {
   const auto deadline = std::chrono::steady_clock::now() + options.patience;
   int open = 2;
   while (open > 0) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) {
       result.timedOut = true;
       kill(child, SIGKILL);

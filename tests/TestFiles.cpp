@@ -29,7 +29,9 @@ TempDir::~TempDir() {
   fs::remove_all(path, ignored);
 }
 
-std::string TempDir::File(std::string_view name) const { return (fs::path(path) / name).string(); }
+std::string TempDir::File(std::string_view name) const {
+  return (fs::path(path) / name).string();
+}
 
 std::vector<std::string> TempDir::Entries() const {
   std::vector<std::string> names;
