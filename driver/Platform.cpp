@@ -15,21 +15,48 @@
 
 namespace rungwell {
 
+namespace {
+
 #ifdef _WIN32
+int OpenNew(const char* path) {
+  return _open(path, _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
+}
+std::FILE* StreamFor(int fd) {
+  return _fdopen(fd, "wb");
+}
+void CloseDescriptor(int fd) {
+  (void)_close(fd);
+}
+#else
+int OpenNew(const char* path) {
+  // 0666 lets the umask decide the permissions, as for any file a tool creates.
+  return open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+}
+std::FILE* StreamFor(int fd) {
+  return fdopen(fd, "wb");
+}
+void CloseDescriptor(int fd) {
+  (void)close(fd);
+}
+#endif
+
+}  // namespace
 
 std::FILE* CreateNewFile(const std::string& path) {
-  const int fd = _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
+  const int fd = OpenNew(path.c_str());
   if (fd < 0) {
     return nullptr;
   }
-  std::FILE* file = _fdopen(fd, "wb");
+  std::FILE* file = StreamFor(fd);
   if (file == nullptr) {
     const int saved = errno;
-    (void)_close(fd);
+    CloseDescriptor(fd);
     errno = saved;
   }
   return file;
 }
+
+#ifdef _WIN32
 
 unsigned long CurrentProcessId() noexcept {
   return static_cast<unsigned long>(_getpid());
@@ -42,21 +69,6 @@ void WaitForKeyPress() {
 }
 
 #else
-
-std::FILE* CreateNewFile(const std::string& path) {
-  // 0666 lets the umask decide the permissions, as for any file a tool creates.
-  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0) {
-    return nullptr;
-  }
-  std::FILE* file = fdopen(fd, "wb");
-  if (file == nullptr) {
-    const int saved = errno;
-    (void)close(fd);
-    errno = saved;
-  }
-  return file;
-}
 
 unsigned long CurrentProcessId() noexcept {
   return static_cast<unsigned long>(getpid());

@@ -57,16 +57,6 @@ TEST(ParseLevel, ReadsLikeAtoiAndClampsOutOfRange) {
   }
 }
 
-TEST(IndentCount, OncePerLevelAboveOne) {
-  EXPECT_EQ(IndentCount(INT_MIN), 0U);
-  EXPECT_EQ(IndentCount(-1), 0U);
-  EXPECT_EQ(IndentCount(0), 0U);
-  EXPECT_EQ(IndentCount(1), 0U);
-  EXPECT_EQ(IndentCount(2), 1U);
-  EXPECT_EQ(IndentCount(3), 2U);
-  EXPECT_EQ(IndentCount(INT_MAX), 2147483646U);
-}
-
 // Runs the conversion loop over real files, as the program does.
 std::string Convert(const std::string& contents) {
   TempDir dir;

@@ -31,12 +31,5 @@ TEST(OutputPath, InsertsSuffixBeforeTheFileNamesLastDot) {
   }
 }
 
-TEST(OutputPath, FileNameStartsAfterEitherSeparator) {
-  EXPECT_EQ(FileNameStart("plan.csv"), 0U);
-  EXPECT_EQ(FileNameStart("a/plan.csv"), 2U);
-  EXPECT_EQ(FileNameStart("a\\b/c\\plan.csv"), 6U);
-  EXPECT_EQ(FileNameStart("dir/"), 4U);
-}
-
 }  // namespace
 }  // namespace rungwell
