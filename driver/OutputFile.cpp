@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <utility>
 
 #include "driver/OutputPath.h"
 #include "driver/Platform.h"
