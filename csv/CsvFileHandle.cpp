@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 #include <new>
+#include <utility>
 
 namespace rungwell {
 
@@ -48,38 +49,46 @@ bool CsvFileHandle::Open(const std::string& path) {
   if (!buffer) {
     return Fail(ENOMEM);
   }
+  capacity = LineBufferSize;
   return true;
 }
 
 std::string CsvFileHandle::ReadLine() {
-  std::string line;
-  ReadLine(line);
-  return line;
+  std::string_view line;
+  return ReadLine(line) ? std::string(line) : std::string();
 }
 
 bool CsvFileHandle::ReadLine(std::string& line) {
-  line.clear();
+  std::string_view view;
+  const bool read = ReadLine(view);
+  line.assign(view);
+  return read;
+}
+
+bool CsvFileHandle::ReadLine(std::string_view& line) {
+  line = {};
   if (file == nullptr || error) {
     return false;
   }
+  std::size_t searched = unread;  // no newline lies in [unread, searched)
   for (;;) {
-    if (unread == filled && !Refill()) {
-      if (error) {
-        line.clear();
-        return false;
-      }
-      return !line.empty();
-    }
-    const char* start = buffer.get() + unread;
-    const std::size_t available = filled - unread;
-    if (const void* newline = std::memchr(start, '\n', available)) {
-      const auto length = static_cast<std::size_t>(static_cast<const char*>(newline) - start) + 1;
-      line.append(start, length);
-      unread += length;
+    const char* start = buffer.get();
+    if (const void* newline = std::memchr(start + searched, '\n', filled - searched)) {
+      const auto end = static_cast<std::size_t>(static_cast<const char*>(newline) - start) + 1;
+      line = std::string_view(start + unread, end - unread);
+      unread = end;
       return true;
     }
-    line.append(start, available);
-    unread = filled;
+    searched = filled;
+    if (atEnd) {
+      // The last line has no newline; it ends with the file.
+      line = std::string_view(start + unread, filled - unread);
+      unread = filled;
+      return !line.empty();
+    }
+    if (!Refill(searched)) {
+      return false;
+    }
   }
 }
 
@@ -90,8 +99,10 @@ void CsvFileHandle::Close() noexcept {
     file = nullptr;
   }
   buffer.reset();
+  capacity = 0;
   unread = 0;
   filled = 0;
+  atEnd = false;
 }
 
 bool CsvFileHandle::Fail(int errorNumber) {
@@ -100,18 +111,37 @@ bool CsvFileHandle::Fail(int errorNumber) {
   return false;
 }
 
-bool CsvFileHandle::Refill() {
-  unread = 0;
+bool CsvFileHandle::Refill(std::size_t& searched) {
+  // The unfinished line moves to the front, so that it stays in one piece
+  // and the rest of the buffer takes the next block.
+  if (unread > 0) {
+    std::memmove(buffer.get(), buffer.get() + unread, filled - unread);
+    filled -= unread;
+    searched -= unread;
+    unread = 0;
+  }
+  if (filled == capacity) {
+    // One line fills the whole buffer: double it, so that a line of any
+    // length is read whole at the cost of a few copies.
+    std::unique_ptr<char[]> larger(new (std::nothrow) char[2 * capacity]);
+    if (!larger) {
+      error = std::make_error_code(std::errc::not_enough_memory);
+      return false;
+    }
+    std::memcpy(larger.get(), buffer.get(), filled);
+    buffer = std::move(larger);
+    capacity *= 2;
+  }
   errno = 0;
-  filled = std::fread(buffer.get(), 1, LineBufferSize, file);
+  filled += std::fread(buffer.get() + filled, 1, capacity - filled, file);
   if (std::ferror(file) != 0) {
     // Some C libraries leave errno alone on a failed read; EIO is the honest
     // fallback then.
     error = std::error_code(errno != 0 ? errno : EIO, std::generic_category());
-    filled = 0;
     return false;
   }
-  return filled > 0;
+  atEnd = std::feof(file) != 0;
+  return true;
 }
 
 }  // namespace rungwell

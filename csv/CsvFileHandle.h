@@ -4,13 +4,15 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <system_error>
 
 namespace rungwell {
 
-// Size of the block that each read from the input file fills. Lines are not
-// limited by it: a longer line is gathered over as many blocks as it spans.
-inline constexpr std::size_t LineBufferSize = 20480;
+// Size of the read buffer, and so of the block that each read from the input
+// file fills. Lines are not limited by it: the buffer grows to hold a longer
+// line whole.
+inline constexpr std::size_t LineBufferSize = std::size_t{1} << 18;
 
 // Owns one input file and hands it out a line at a time. The file is read in
 // binary mode and every byte comes back as it was, NUL and Ctrl-Z included;
@@ -35,6 +37,11 @@ class CsvFileHandle {
   // reused from line to line. False at the end of the input or on error.
   bool ReadLine(std::string& line);
 
+  // The next line as a view into the handle's own buffer, so that nothing is
+  // copied; it stays valid until the next read or Close. False at the end of
+  // the input or on error.
+  bool ReadLine(std::string_view& line);
+
   // Releases the file and the buffer; harmless on a closed handle.
   void Close() noexcept;
 
@@ -43,12 +50,14 @@ class CsvFileHandle {
 
  private:
   bool Fail(int errorNumber);
-  bool Refill();
+  bool Refill(std::size_t& searched);
 
   std::FILE* file = nullptr;
   std::unique_ptr<char[]> buffer;
-  std::size_t unread = 0;  // offset of the first byte in buffer not yet handed out
-  std::size_t filled = 0;  // number of bytes the last read put into buffer
+  std::size_t capacity = 0;  // size of buffer
+  std::size_t unread = 0;    // offset of the first byte not yet handed out
+  std::size_t filled = 0;    // offset one past the last byte read into buffer
+  bool atEnd = false;        // the file has nothing more to read
   std::error_code error;
 };
 

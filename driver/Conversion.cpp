@@ -1,6 +1,7 @@
 #include "driver/Conversion.h"
 
 #include <algorithm>
+#include <array>
 #include <limits>
 #include <string>
 
@@ -16,20 +17,24 @@ bool IsCSpace(char c) noexcept {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
+constexpr std::size_t UnitsPerBlock = 2048;
+
+constexpr std::array<char, UnitsPerBlock * IndentUnit.size()> RepeatIndentUnit() {
+  std::array<char, UnitsPerBlock * IndentUnit.size()> block{};
+  for (std::size_t i = 0; i < block.size(); ++i) {
+    block[i] = IndentUnit[i % IndentUnit.size()];
+  }
+  return block;
+}
+
+constexpr auto IndentBlock = RepeatIndentUnit();
+
 // Writes IndentUnit count times, a block at a time, so that even a level in
 // the millions costs no more memory than the block.
 bool WriteIndent(OutputFile& output, std::uint64_t count) {
-  constexpr std::size_t UnitsPerBlock = 2048;
-  static const std::string block = [] {
-    std::string units;
-    for (std::size_t i = 0; i < UnitsPerBlock; ++i) {
-      units.append(IndentUnit);
-    }
-    return units;
-  }();
   while (count > 0) {
     const auto units = static_cast<std::size_t>(std::min<std::uint64_t>(count, UnitsPerBlock));
-    if (!output.Write(std::string_view(block).substr(0, units * IndentUnit.size()))) {
+    if (!output.Write(std::string_view(IndentBlock.data(), units * IndentUnit.size()))) {
       return false;
     }
     count -= units;
@@ -68,7 +73,7 @@ std::uint64_t IndentCount(std::int32_t level) noexcept {
 }
 
 bool ConvertLines(CsvFileHandle& input, OutputFile& output) {
-  std::string line;
+  std::string_view line;
   while (input.ReadLine(line)) {
     const std::uint64_t indent = IndentCount(ParseLevel(FindLevelField(line)));
     if (!WriteIndent(output, indent) || !output.Write(line)) {

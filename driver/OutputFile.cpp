@@ -46,8 +46,10 @@ bool OutputFile::Create() {
     file = CreateNewFile(candidate);
     if (file != nullptr) {
       temporaryPath = std::move(candidate);
-      // The default stream buffer is a few KiB; a larger one saves system calls.
-      (void)std::setvbuf(file, nullptr, _IOFBF, OutputBufferSize);
+      // Writes are gathered in the buffer below; one in the stream as well
+      // would only add a copy. Should this fail, the stream still works.
+      (void)std::setvbuf(file, nullptr, _IONBF, 0);
+      buffer.reset(new char[OutputBufferSize]);
       return true;
     }
     if (errno != EEXIST) {
@@ -57,10 +59,20 @@ bool OutputFile::Create() {
   return Fail(std::make_error_code(std::errc::file_exists));
 }
 
-bool OutputFile::Write(std::string_view bytes) {
-  if (file == nullptr) {
+bool OutputFile::WriteSlow(std::string_view bytes) {
+  if (file == nullptr || !WriteToFile(std::string_view(buffer.get(), buffered))) {
     return false;
   }
+  buffered = 0;
+  if (bytes.size() >= OutputBufferSize) {
+    return WriteToFile(bytes);
+  }
+  std::memcpy(buffer.get(), bytes.data(), bytes.size());
+  buffered = bytes.size();
+  return true;
+}
+
+bool OutputFile::WriteToFile(std::string_view bytes) {
   errno = 0;
   if (std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size()) {
     return Fail(LastError());
@@ -69,13 +81,14 @@ bool OutputFile::Write(std::string_view bytes) {
 }
 
 bool OutputFile::Commit() {
-  if (file == nullptr) {
+  if (file == nullptr || !WriteToFile(std::string_view(buffer.get(), buffered))) {
     return false;
   }
+  buffered = 0;
   std::FILE* closing = file;
   file = nullptr;
   errno = 0;
-  // Buffered bytes reach the file only here, so a full disk may show up now.
+  // Some systems report a failed write only when the file is closed.
   if (std::fclose(closing) != 0) {
     return Fail(LastError());
   }
@@ -101,6 +114,8 @@ void OutputFile::Discard() noexcept {
     (void)std::fclose(file);
     file = nullptr;
   }
+  buffer.reset();
+  buffered = 0;
   if (!temporaryPath.empty()) {
     (void)std::remove(temporaryPath.c_str());
     temporaryPath.clear();

@@ -2,14 +2,16 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <system_error>
 
 namespace rungwell {
 
-// Bytes the output stream gathers before each write to the file.
-inline constexpr std::size_t OutputBufferSize = std::size_t{1} << 16;
+// Bytes gathered before each write to the file.
+inline constexpr std::size_t OutputBufferSize = std::size_t{1} << 18;
 
 // A file that appears whole or not at all. The bytes go to a temporary file
 // beside the final path; only when every write and the close have succeeded
@@ -27,7 +29,16 @@ class OutputFile {
   bool Create();
 
   // False once anything has failed; later calls then do nothing.
-  bool Write(std::string_view bytes);
+  bool Write(std::string_view bytes) {
+    // Most lines fit into what is left of the buffer; only the rest takes
+    // the slow path.
+    if (bytes.size() <= OutputBufferSize - buffered && file != nullptr) {
+      std::memcpy(buffer.get() + buffered, bytes.data(), bytes.size());
+      buffered += bytes.size();
+      return true;
+    }
+    return WriteSlow(bytes);
+  }
 
   // Closes the temporary file and puts it in place.
   bool Commit();
@@ -36,12 +47,16 @@ class OutputFile {
   std::error_code Error() const noexcept { return error; }
 
  private:
+  bool WriteSlow(std::string_view bytes);
+  bool WriteToFile(std::string_view bytes);
   bool Fail(std::error_code cause);
   void Discard() noexcept;
 
   std::string path;
   std::string temporaryPath;
   std::FILE* file = nullptr;
+  std::unique_ptr<char[]> buffer;
+  std::size_t buffered = 0;  // bytes in buffer not yet written
   std::error_code error;
 };
 

@@ -175,8 +175,8 @@ const FailureCase FailureCases[] = {
        return name;
      },
      std::string(251, 'p') + "_new.csv", ENAMETOOLONG},
-    {"DiskFullAtClose", [](const TempDir& dir) { return PlanWithEarlierOutput(dir, "1,a,b,c,d,2\n"); }, "plan_new.csv",
-     EFBIG, 0},
+    {"DiskFullAtTheLastWrite", [](const TempDir& dir) { return PlanWithEarlierOutput(dir, "1,a,b,c,d,2\n"); },
+     "plan_new.csv", EFBIG, 0},
     {"DiskFullOneByteShort",
      [](const TempDir& dir) { return PlanWithEarlierOutput(dir, "1,a,b,c,d,3\n2,a,b,c,d,1\n"); }, "plan_new.csv", EFBIG,
      27},

@@ -121,6 +121,35 @@ TEST(CsvFileHandleReadLine, ReturnsWholeLinesAcrossBufferEdges) {
   }
 }
 
+// A line of the given length, terminator included, that looks like a row.
+std::string Row(std::size_t length, std::string_view terminator) {
+  std::string row = "a,b,c,d,e,3," + std::string(length - 12 - terminator.size(), 'x');
+  return row.append(terminator);
+}
+
+TEST(CsvFileHandleReadLine, KeepsLinesWholeWhereReadsMeet) {
+  const std::size_t block = LineBufferSize;
+  struct Case {
+    const char* name;
+    std::vector<std::string> lines;
+  };
+  const Case cases[] = {
+      {"line straddles the edge", {Row(block - 10, "\n"), Row(30, "\n"), Row(20, "\n")}},
+      {"CR and LF on either side of the edge", {Row(block + 1, "\r\n"), Row(20, "\r\n")}},
+      {"line ends on the edge", {Row(block, "\n"), Row(20, "\n")}},
+      {"line longer than the buffer among short ones", {Row(20, "\n"), Row(2 * block + 5, "\n"), Row(20, "\n")}},
+      {"last line without newline across the edge", {Row(block - 3, "\n"), Row(20, "")}},
+      {"long last line without newline", {Row(20, "\n"), Row(3 * block, "")}},
+  };
+  for (const Case& c : cases) {
+    std::string contents;
+    for (const std::string& line : c.lines) {
+      contents += line;
+    }
+    EXPECT_EQ(LinesOfFile(contents), c.lines) << c.name;
+  }
+}
+
 TEST(CsvFileHandleReadLine, ManyShortLinesSpanningManyBuffers) {
   std::string contents;
   std::vector<std::string> expected;
