@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <random>
+#include <string>
+
+namespace rungwell::bench {
+
+struct PlanOptions {
+  std::uint64_t seed = 1;
+  bool crlf = false;
+  // Every so often a line of 30 to 100 KB, as exports with pasted notes have.
+  bool longLines = false;
+};
+
+// Makes realistic plan lines, the same ones for the same seed: ids, names and
+// owners with quoted commas and doubled quotes, dates, a level that is mostly
+// 1 to 8 and sometimes quoted, empty or padded, and notes. About 100 bytes a
+// line.
+class PlanGenerator {
+ public:
+  explicit PlanGenerator(const PlanOptions& options);
+
+  std::string Header() const;
+  // Appends the next line, terminator included.
+  void AppendLine(std::string& out);
+
+ private:
+  std::string Pick(const char* const* words, std::size_t count);
+  void AppendLevel(std::string& out);
+
+  PlanOptions options;
+  std::mt19937_64 random;
+  std::uint64_t id = 0;
+};
+
+}  // namespace rungwell::bench
