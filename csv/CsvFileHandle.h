@@ -12,7 +12,12 @@ namespace rungwell {
 // Size of the read buffer, and so of the block that each read from the input
 // file fills. Lines are not limited by it: the buffer grows to hold a longer
 // line whole.
+#ifdef RUNGWELL_TINY_BUFFERS
+// A few dozen bytes, so that tests and fuzzing meet buffer edges at every turn.
+inline constexpr std::size_t LineBufferSize = 61;
+#else
 inline constexpr std::size_t LineBufferSize = std::size_t{1} << 18;
+#endif
 
 // Owns one input file and hands it out a line at a time. The file is read in
 // binary mode and every byte comes back as it was, NUL and Ctrl-Z included;

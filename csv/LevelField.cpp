@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
-#if defined(__SSE2__) || defined(_M_X64)
+#if (defined(__SSE2__) || defined(_M_X64)) && !defined(RUNGWELL_NO_SIMD)
 #include <emmintrin.h>
 #define RUNGWELL_SSE2 1
 #endif
@@ -27,7 +27,7 @@ BlockMasks Classify(const char* block) noexcept {
   const __m128i quote = _mm_set1_epi8('"');
   BlockMasks masks{0, 0};
   for (unsigned part = 0; part < 4; ++part) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 16 * part));
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + std::size_t{16} * part));
     const auto shift = 16U * part;
     masks.commas |=
         static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, comma))))

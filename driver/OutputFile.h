@@ -11,7 +11,11 @@
 namespace rungwell {
 
 // Bytes gathered before each write to the file.
+#ifdef RUNGWELL_TINY_BUFFERS
+inline constexpr std::size_t OutputBufferSize = 53;
+#else
 inline constexpr std::size_t OutputBufferSize = std::size_t{1} << 18;
+#endif
 
 // A file that appears whole or not at all. The bytes go to a temporary file
 // beside the final path; only when every write and the close have succeeded
