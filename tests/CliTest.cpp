@@ -1,5 +1,8 @@
 // The built program, run as a user runs it, on real files.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -10,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/OutputFile.h"
 #include "tests/ProgramRunner.h"
 #include "tests/TestFiles.h"
 
@@ -104,6 +108,28 @@ TEST(Cli, EmptyInputGivesEmptyOutput) {
   EXPECT_EQ(ReadFile(dir.File("plan_new.csv")), "");
 }
 
+// A writer that goes away ends the input like the end of a file: nothing in
+// the pipe tells a crash from a finish, so what arrived is converted.
+TEST(Cli, PipeWhoseWriterGoesAwayIsConvertedAsFarAsItCame) {
+  TempDir dir;
+  const std::string fifo = dir.File("feed.csv");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const pid_t writer = fork();
+  ASSERT_GE(writer, 0);
+  if (writer == 0) {
+    const int fd = open(fifo.c_str(), O_WRONLY);
+    const char partial[] = "1,a,b,c,d,2\n2,a,b,c,d,3";
+    _exit(fd >= 0 && write(fd, partial, sizeof partial - 1) == sizeof partial - 1 ? 0 : 1);
+  }
+  const RunResult run = RunProgram({fifo});
+  int status = 0;
+  waitpid(writer, &status, 0);
+  EXPECT_EQ(status, 0);
+  EXPECT_FALSE(run.timedOut);
+  EXPECT_EQ(run.exitStatus, 0) << run.err;
+  EXPECT_EQ(ReadFile(dir.File("feed_new.csv")), "  1,a,b,c,d,2\n    2,a,b,c,d,3");
+}
+
 // The size of output a full disk may allow, exactly and one byte short.
 TEST(Cli, OutputFillingTheDiskExactlyStillSucceeds) {
   TempDir dir;
@@ -170,7 +196,7 @@ const FailureCase FailureCases[] = {
      "plan_new.csv", EISDIR},
     {"OutputNameTooLong",
      [](const TempDir& dir) {
-       const std::string name = std::string(251, 'p') + ".csv";
+       std::string name = std::string(251, 'p') + ".csv";
        WriteFile(dir.File(name), "1,a,b,c,d,2\n");
        return name;
      },
@@ -182,16 +208,22 @@ const FailureCase FailureCases[] = {
      27},
     {"DiskFullInTheMiddle", [](const TempDir& dir) { return PlanWithEarlierOutput(dir, BigPlan()); }, "plan_new.csv",
      EFBIG, 300000},
+    {"DiskFullInsideTheFirstLine",
+     [](const TempDir& dir) { return PlanWithEarlierOutput(dir, "1,a,b,c,d,2," + std::string(1 << 21, 'x') + "\n"); },
+     "plan_new.csv", EFBIG, 1000},
+    // The first buffer's worth fits exactly; the next write finds the disk full.
+    {"DiskFullAtABufferEdge", [](const TempDir& dir) { return PlanWithEarlierOutput(dir, BigPlan()); }, "plan_new.csv",
+     EFBIG, OutputBufferSize},
     {"UnreadableInput",
      [](const TempDir& dir) {
-       const std::string name = PlanWithEarlierOutput(dir, "1,a,b,c,d,2\n");
+       std::string name = PlanWithEarlierOutput(dir, "1,a,b,c,d,2\n");
        std::filesystem::permissions(dir.File(name), std::filesystem::perms::none);
        return name;
      },
      "plan.csv", EACCES, std::nullopt, true},
     {"UnwritableDirectory",
      [](const TempDir& dir) {
-       const std::string name = PlanWithEarlierOutput(dir, "1,a,b,c,d,2\n");
+       std::string name = PlanWithEarlierOutput(dir, "1,a,b,c,d,2\n");
        std::filesystem::permissions(dir.Path(), std::filesystem::perms::owner_all,
                                     std::filesystem::perm_options::remove);
        std::filesystem::permissions(dir.Path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec,

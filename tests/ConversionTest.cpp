@@ -131,7 +131,7 @@ TEST(ConvertLines, IndentsALongLineOnceByItsOwnLevel) {
 
 TEST(ConvertLines, HugeLevelIsWrittenInFull) {
   const std::string line = "1,n,a,b,c,50000,x\n";
-  EXPECT_EQ(Convert(line + "2,n,a,b,c,2\n"), std::string(2 * 49999, ' ') + line + "  2,n,a,b,c,2\n");
+  EXPECT_EQ(Convert(line + "2,n,a,b,c,2\n"), std::string(std::size_t{2} * 49999, ' ') + line + "  2,n,a,b,c,2\n");
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <sstream>
 #include <stdexcept>
 
 namespace rungwell::testing {
@@ -57,9 +58,19 @@ RunResult RunProgram(const RunOptions& options) {
     }
   }
 
-  std::vector<std::string> argvStrings{ProgramPath()};
+  // RUNGWELL_TEST_WRAPPER, such as a valgrind command line, goes in front of
+  // the program, split at spaces.
+  std::vector<std::string> argvStrings;
+  if (const char* wrapper = std::getenv("RUNGWELL_TEST_WRAPPER")) {
+    std::istringstream words(wrapper);
+    for (std::string word; words >> word;) {
+      argvStrings.push_back(word);
+    }
+  }
+  argvStrings.push_back(ProgramPath());
   argvStrings.insert(argvStrings.end(), options.args.begin(), options.args.end());
   std::vector<char*> argv;
+  argv.reserve(argvStrings.size() + 1);
   for (std::string& arg : argvStrings) {
     argv.push_back(arg.data());
   }
@@ -85,7 +96,7 @@ RunResult RunProgram(const RunOptions& options) {
     }
     if (options.fileSizeLimit) {
       const rlimit limit{*options.fileSizeLimit, *options.fileSizeLimit};
-      signal(SIGXFSZ, SIG_IGN);
+      (void)signal(SIGXFSZ, SIG_IGN);
       if (setrlimit(RLIMIT_FSIZE, &limit) != 0) {
         _exit(127);
       }
@@ -96,7 +107,7 @@ RunResult RunProgram(const RunOptions& options) {
         _exit(CouldNotStart);
       }
     }
-    execv(argv[0], argv.data());
+    execvp(argv[0], argv.data());
     _exit(CouldNotStart);
   }
   close(outPipe[1]);
