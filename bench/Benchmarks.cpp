@@ -37,7 +37,7 @@ void BM_FindLevelField(benchmark::State& state) {
       benchmark::DoNotOptimize(rungwell::FindLevelField(line));
     }
   }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(bytes));
 }
 BENCHMARK(BM_FindLevelField);
 
@@ -70,7 +70,7 @@ void BM_ReadLine(benchmark::State& state) {
       benchmark::DoNotOptimize(line.data());
     }
   }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(bytes));
   std::filesystem::remove(path);
 }
 BENCHMARK(BM_ReadLine)->Unit(benchmark::kMillisecond);
