@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <new>
 #include <utility>
 
@@ -35,7 +36,11 @@ bool CsvFileHandle::Open(const std::string& path) {
   }
   file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) {
-    return Fail(errno);
+    const int cause = errno;
+    // Windows refuses to open a directory as a file with "permission
+    // denied"; saying what it is helps the user more.
+    std::error_code ignored;
+    return Fail(cause == EACCES && std::filesystem::is_directory(path, ignored) ? EISDIR : cause);
   }
   // A directory opens for reading on POSIX systems and fails only at the first
   // read; refusing it here keeps the caller from starting an output for it.

@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
 #include <utility>
 
 #include "driver/OutputPath.h"
@@ -92,10 +91,8 @@ bool OutputFile::Commit() {
   if (std::fclose(closing) != 0) {
     return Fail(LastError());
   }
-  std::error_code renameError;
-  std::filesystem::rename(temporaryPath, path, renameError);
-  if (renameError) {
-    return Fail(renameError);
+  if (const std::error_code replaceError = MoveIntoPlace(temporaryPath, path)) {
+    return Fail(replaceError);
   }
   temporaryPath.clear();
   return true;

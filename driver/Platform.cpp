@@ -4,11 +4,17 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 
 #ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#define WIN32_LEAN_AND_MEAN
 #include <io.h>
 #include <process.h>
+#include <windows.h>
 #else
 #include <unistd.h>
 #endif
@@ -58,6 +64,14 @@ std::FILE* CreateNewFile(const std::string& path) {
 
 #ifdef _WIN32
 
+std::error_code MoveIntoPlace(const std::string& from, const std::string& to) {
+  // The narrow call reads both names in the ANSI code page, as fopen does.
+  if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) == 0) {
+    return {static_cast<int>(GetLastError()), std::system_category()};
+  }
+  return {};
+}
+
 unsigned long CurrentProcessId() noexcept {
   return static_cast<unsigned long>(_getpid());
 }
@@ -68,7 +82,24 @@ void WaitForKeyPress() {
   (void)std::system("pause");
 }
 
+void HoldConsoleAfterFailure() {
+  DWORD processes[2];
+  DWORD mode = 0;
+  if (GetConsoleProcessList(processes, 2) != 1 || GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) == 0) {
+    return;
+  }
+  (void)std::fflush(stderr);
+  (void)std::system("pause");
+}
+
 #else
+
+std::error_code MoveIntoPlace(const std::string& from, const std::string& to) {
+  if (std::rename(from.c_str(), to.c_str()) != 0) {
+    return {errno, std::generic_category()};
+  }
+  return {};
+}
 
 unsigned long CurrentProcessId() noexcept {
   return static_cast<unsigned long>(getpid());
@@ -85,6 +116,8 @@ void WaitForKeyPress() {
     c = std::getchar();
   } while (c != EOF && c != '\n');
 }
+
+void HoldConsoleAfterFailure() {}
 
 #endif
 

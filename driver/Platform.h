@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <string>
+#include <system_error>
 
 // The few things that Windows and POSIX systems spell differently.
 namespace rungwell {
@@ -11,6 +12,10 @@ namespace rungwell {
 // Returns null with errno set on failure.
 std::FILE* CreateNewFile(const std::string& path);
 
+// Puts the file at from in place of to, replacing a file already there, in
+// one step: at any moment to names either the old file or the new one.
+std::error_code MoveIntoPlace(const std::string& from, const std::string& to);
+
 // A number that differs between processes running at the same time.
 unsigned long CurrentProcessId() noexcept;
 
@@ -19,5 +24,12 @@ unsigned long CurrentProcessId() noexcept;
 // "pause" does it; elsewhere a prompt waits for Enter, but only when standard
 // input is a terminal, so that scripts and closed input never hang.
 void WaitForKeyPress();
+
+// After a failure on Windows: when this program owns its console alone, as
+// it does when a file was dropped onto it in Explorer, that console closes as
+// it ends, so wait for a key and let the message be read. A console shared
+// with a command interpreter, or input that is no console (as in tests),
+// never waits. Elsewhere a terminal outlives the program; nothing to do.
+void HoldConsoleAfterFailure();
 
 }  // namespace rungwell

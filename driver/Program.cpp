@@ -22,6 +22,7 @@ constexpr int ExitFailure = 1;
 
 int Report(const std::string& path, const std::string& reason) {
   (void)std::fprintf(stderr, "Rungwell: %s: %s\n", path.c_str(), reason.c_str());
+  HoldConsoleAfterFailure();
   return ExitFailure;
 }
 
