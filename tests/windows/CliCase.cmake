@@ -1,0 +1,135 @@
+# One end-to-end case of Rungwell.exe under Wine:
+#   cmake -DCASE=name -DPROGRAM=Rungwell.exe -DEMULATOR=runner;args -DWORK=folder -P CliCase.cmake
+cmake_minimum_required(VERSION 3.25)
+
+string(ASCII 26 CTRL_Z)
+# Captured output may have its CRLF line ends turned into LF on the way.
+set(USAGE_PATTERN "Rungwell\\.exe \\[file path\\]\r?\nthe level column is 5 \\(0 begin\\)\r?\n")
+
+# The Windows name of a folder on this machine: Wine shows / as drive Z:.
+function(windows_path out path)
+  string(REPLACE "/" "\\" backslashed "${path}")
+  set(${out} "Z:${backslashed}" PARENT_SCOPE)
+endfunction()
+
+# Runs the program with the given arguments in WORK, with standard input at
+# its end at once; sets RC, OUT and ERR.
+function(run)
+  file(WRITE "${WORK}/.empty-input" "")
+  execute_process(
+    COMMAND ${EMULATOR} "${PROGRAM}" ${ARGN}
+    WORKING_DIRECTORY "${WORK}"
+    INPUT_FILE "${WORK}/.empty-input"
+    RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err
+    TIMEOUT 60)
+  file(REMOVE "${WORK}/.empty-input")
+  set(RC "${rc}" PARENT_SCOPE)
+  set(OUT "${out}" PARENT_SCOPE)
+  set(ERR "${err}" PARENT_SCOPE)
+endfunction()
+
+function(expect_equal what actual expected)
+  if(NOT actual STREQUAL expected)
+    message(FATAL_ERROR "${what}:\n  expected [${expected}]\n  actual   [${actual}]")
+  endif()
+endfunction()
+
+# Compares a file's bytes, in hex so that CR, LF and Ctrl-Z show.
+function(expect_file path expected)
+  if(NOT EXISTS "${path}")
+    message(FATAL_ERROR "missing: ${path}")
+  endif()
+  file(READ "${path}" actual HEX)
+  file(WRITE "${WORK}/.expected" "${expected}")
+  file(READ "${WORK}/.expected" wanted HEX)
+  file(REMOVE "${WORK}/.expected")
+  expect_equal("bytes of ${path}" "${actual}" "${wanted}")
+endfunction()
+
+function(expect_success)
+  expect_equal("exit status (stderr: ${ERR})" "${RC}" "0")
+  expect_equal("standard error" "${ERR}" "")
+endfunction()
+
+# Converts input into plan.csv's copy and checks its bytes.
+function(expect_conversion input expected)
+  file(WRITE "${WORK}/plan.csv" "${input}")
+  run(plan.csv)
+  expect_success()
+  expect_file("${WORK}/plan_new.csv" "${expected}")
+  expect_file("${WORK}/plan.csv" "${input}")
+endfunction()
+
+function(expect_no_temporary_files)
+  file(GLOB leftovers "${WORK}/.Rungwell-*")
+  expect_equal("temporary files left" "${leftovers}" "")
+endfunction()
+
+file(REMOVE_RECURSE "${WORK}")
+file(MAKE_DIRECTORY "${WORK}")
+
+if(CASE STREQUAL "usage_pauses_and_returns_at_end_of_input")
+  run()
+  expect_equal("exit status" "${RC}" "0")
+  # The command interpreter's pause prints its own prompt after the usage
+  # text, and returns because its input has ended.
+  if(NOT OUT MATCHES "^${USAGE_PATTERN}Press any key")
+    message(FATAL_ERROR "usage text and pause prompt: [${OUT}]")
+  endif()
+
+elseif(CASE STREQUAL "crlf_lines_come_out_exactly")
+  expect_conversion("ID,a,b,c,d,Level\r\n1,a,b,c,d,2\r\n2,a,b,c,d,3\r\n"
+                    "ID,a,b,c,d,Level\r\n  1,a,b,c,d,2\r\n    2,a,b,c,d,3\r\n")
+
+elseif(CASE STREQUAL "lf_only_file_stays_lf_only")
+  expect_conversion("ID,a,b,c,d,Level\n1,a,b,c,d,2\n2,a,b,c,d,1"
+                    "ID,a,b,c,d,Level\n  1,a,b,c,d,2\n2,a,b,c,d,1")
+
+elseif(CASE STREQUAL "ctrl_z_is_an_ordinary_byte")
+  expect_conversion("1,a${CTRL_Z}b,c,d,e,2\r\n${CTRL_Z}\r\n2,a,b,c,d,3\r\n"
+                    "  1,a${CTRL_Z}b,c,d,e,2\r\n${CTRL_Z}\r\n    2,a,b,c,d,3\r\n")
+
+elseif(CASE STREQUAL "drive_letter_and_backslash_paths")
+  file(MAKE_DIRECTORY "${WORK}/dir.v2")
+  file(WRITE "${WORK}/dir.v2/plan" "1,a,b,c,d,2\n")
+  windows_path(argument "${WORK}/dir.v2/plan")
+  run("${argument}")
+  expect_success()
+  expect_file("${WORK}/dir.v2/plan_new" "  1,a,b,c,d,2\n")
+
+elseif(CASE STREQUAL "relative_backslash_path")
+  file(MAKE_DIRECTORY "${WORK}/sub")
+  file(WRITE "${WORK}/sub/report.final.csv" "1,a,b,c,d,3\n")
+  run("sub\\report.final.csv")
+  expect_success()
+  expect_file("${WORK}/sub/report.final_new.csv" "    1,a,b,c,d,3\n")
+
+elseif(CASE STREQUAL "replaces_an_earlier_output")
+  file(WRITE "${WORK}/plan_new.csv" "an earlier and longer output\n")
+  expect_conversion("1,a,b,c,d,2\n" "  1,a,b,c,d,2\n")
+  expect_no_temporary_files()
+
+elseif(CASE STREQUAL "output_that_cannot_be_replaced")
+  file(WRITE "${WORK}/plan.csv" "1,a,b,c,d,2\n")
+  file(MAKE_DIRECTORY "${WORK}/plan_new.csv")
+  run(plan.csv)
+  expect_equal("exit status" "${RC}" "1")
+  if(NOT ERR MATCHES "^Rungwell: plan_new\\.csv: [^\r\n]+\r?\n$")
+    message(FATAL_ERROR "message: [${ERR}]")
+  endif()
+  expect_no_temporary_files()
+  if(NOT IS_DIRECTORY "${WORK}/plan_new.csv")
+    message(FATAL_ERROR "the directory in the way was touched")
+  endif()
+
+elseif(CASE STREQUAL "non_ascii_file_name")
+  # Greek and Cyrillic letters, in no single ANSI code page together.
+  set(name "πλάνο-план.csv")
+  file(WRITE "${WORK}/${name}" "1,a,b,c,d,2\n")
+  run("${name}")
+  expect_success()
+  expect_file("${WORK}/πλάνο-план_new.csv" "  1,a,b,c,d,2\n")
+
+else()
+  message(FATAL_ERROR "unknown case ${CASE}")
+endif()
