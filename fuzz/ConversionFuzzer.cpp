@@ -17,7 +17,7 @@
 #include "csv/CsvFileHandle.h"
 #include "driver/Conversion.h"
 #include "driver/OutputFile.h"
-#include "fuzz/PlainRules.h"
+#include "tests/PlainRules.h"
 
 namespace {
 

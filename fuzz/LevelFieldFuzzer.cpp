@@ -7,7 +7,7 @@
 
 #include "csv/LevelField.h"
 #include "driver/Conversion.h"
-#include "fuzz/PlainRules.h"
+#include "tests/PlainRules.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string line(reinterpret_cast<const char*>(data), size);

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "csv/LevelField.h"
+#include "tests/PlainRules.h"
 
 namespace rungwell {
 namespace {
@@ -54,27 +55,6 @@ INSTANTIATE_TEST_SUITE_P(
                   "3"}),
     [](const ::testing::TestParamInfo<FieldCase>& param) { return std::string(param.param.name); });
 
-// The rule as plainly as it can be put: walk the fields one by one, each with
-// its own quote toggle.
-std::string_view PlainLevelField(std::string_view line) {
-  std::size_t start = 0;
-  for (int index = 0;; ++index) {
-    bool quoted = false;
-    std::size_t end = start;
-    while (end < line.size() && (quoted || line[end] != ',')) {
-      quoted = line[end] == '"' ? !quoted : quoted;
-      ++end;
-    }
-    if (index == LevelColumn) {
-      return line.substr(start, end - start);
-    }
-    if (end == line.size()) {
-      return {};
-    }
-    start = end + 1;
-  }
-}
-
 // Random lines dense in commas and quotation marks, long enough to cross the
 // blocks the search works in, so that quoting carried from one block into the
 // next is exercised.
@@ -93,7 +73,7 @@ TEST(LevelField, AgreesWithThePlainRuleOnRandomLines) {
       const double roll = chance(random);
       c = roll < density ? ',' : roll < 1.5 * density ? '"' : filler[random() % filler.size()];
     }
-    ASSERT_EQ(FindLevelField(line), PlainLevelField(line)) << '"' << line << '"';
+    ASSERT_EQ(FindLevelField(line), plain::LevelField(line)) << '"' << line << '"';
   }
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
-// The rules of the level column put as plainly as they can be, for the fuzz
-// targets to hold the real code against.
+// The rules of the level column put as plainly as they can be, for tests and
+// fuzz targets to hold the real code against.
 
 #include <cerrno>
 #include <cstdint>
