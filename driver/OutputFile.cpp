@@ -45,6 +45,7 @@ bool OutputFile::Create() {
     file = CreateNewFile(candidate);
     if (file != nullptr) {
       temporaryPath = std::move(candidate);
+      RemoveIfInterrupted(temporaryPath.c_str());
       // Writes are gathered in the buffer below; one in the stream as well
       // would only add a copy. Should this fail, the stream still works.
       (void)std::setvbuf(file, nullptr, _IONBF, 0);
@@ -94,6 +95,7 @@ bool OutputFile::Commit() {
   if (const std::error_code replaceError = MoveIntoPlace(temporaryPath, path)) {
     return Fail(replaceError);
   }
+  RemoveIfInterrupted(nullptr);
   temporaryPath.clear();
   return true;
 }
@@ -114,6 +116,7 @@ void OutputFile::Discard() noexcept {
   buffer.reset();
   buffered = 0;
   if (!temporaryPath.empty()) {
+    RemoveIfInterrupted(nullptr);
     (void)std::remove(temporaryPath.c_str());
     temporaryPath.clear();
   }

@@ -16,7 +16,11 @@
 #include <process.h>
 #include <windows.h>
 #else
+#include <signal.h>
 #include <unistd.h>
+
+#include <atomic>
+#include <csignal>
 #endif
 
 namespace rungwell {
@@ -72,6 +76,8 @@ std::error_code MoveIntoPlace(const std::string& from, const std::string& to) {
   return {};
 }
 
+void RemoveIfInterrupted(const char* /*path*/) noexcept {}
+
 unsigned long CurrentProcessId() noexcept {
   return static_cast<unsigned long>(_getpid());
 }
@@ -99,6 +105,32 @@ std::error_code MoveIntoPlace(const std::string& from, const std::string& to) {
     return {errno, std::generic_category()};
   }
   return {};
+}
+
+std::atomic<const char*> removeOnInterrupt{nullptr};
+
+extern "C" void RemoveAndEnd(int signalNumber) {
+  if (const char* path = removeOnInterrupt.load()) {
+    (void)unlink(path);
+  }
+  // Ending by the same signal tells the caller, a shell say, what happened.
+  (void)std::signal(signalNumber, SIG_DFL);
+  (void)std::raise(signalNumber);
+}
+
+void RemoveIfInterrupted(const char* path) noexcept {
+  static const bool installed = [] {
+    for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP}) {
+      // A signal ignored by whoever started us, as nohup does, stays ignored.
+      struct sigaction current {};
+      if (sigaction(signalNumber, nullptr, &current) == 0 && current.sa_handler != SIG_IGN) {
+        (void)std::signal(signalNumber, RemoveAndEnd);
+      }
+    }
+    return true;
+  }();
+  (void)installed;
+  removeOnInterrupt.store(path);
 }
 
 unsigned long CurrentProcessId() noexcept {

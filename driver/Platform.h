@@ -16,6 +16,12 @@ std::FILE* CreateNewFile(const std::string& path);
 // one step: at any moment to names either the old file or the new one.
 std::error_code MoveIntoPlace(const std::string& from, const std::string& to);
 
+// Names the file to remove should the user interrupt the run (Ctrl-C, kill,
+// the terminal closing) before the program ends as the signal asks; null
+// when there is none. A run writes one such file at a time. Windows keeps an
+// open file from being removed, so there this does nothing.
+void RemoveIfInterrupted(const char* path) noexcept;
+
 // A number that differs between processes running at the same time.
 unsigned long CurrentProcessId() noexcept;
 

@@ -1,6 +1,7 @@
 // The built program, run as a user runs it, on real files.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -128,6 +129,40 @@ TEST(Cli, PipeWhoseWriterGoesAwayIsConvertedAsFarAsItCame) {
   EXPECT_FALSE(run.timedOut);
   EXPECT_EQ(run.exitStatus, 0) << run.err;
   EXPECT_EQ(ReadFile(dir.File("feed_new.csv")), "  1,a,b,c,d,2\n    2,a,b,c,d,3");
+}
+
+// Ctrl-C while the output is being written: the program ends as interrupted,
+// and neither a temporary file nor a changed output stays behind.
+TEST(Cli, InterruptLeavesNoTemporaryFile) {
+  TempDir dir;
+  const std::string fifo = dir.File("feed.csv");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  WriteFile(dir.File("feed_new.csv"), "an earlier output\n");
+  const std::string program = testing::ProgramPath();
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    execl(program.c_str(), program.c_str(), fifo.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  // The program has its output under way once it has read from the pipe
+  // and is waiting for more.
+  const int feed = open(fifo.c_str(), O_WRONLY);
+  ASSERT_GE(feed, 0);
+  ASSERT_EQ(write(feed, "1,a,b,c,d,2\n", 12), 12);
+  bool temporaryAppeared = false;
+  for (int wait = 0; wait < 1000 && !temporaryAppeared; ++wait) {
+    temporaryAppeared = dir.Entries().size() == 3;
+    usleep(10000);
+  }
+  EXPECT_TRUE(temporaryAppeared);
+  kill(child, SIGINT);
+  int status = 0;
+  waitpid(child, &status, 0);
+  close(feed);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << "status " << status;
+  EXPECT_EQ(dir.Entries(), (Names{"feed.csv", "feed_new.csv"}));
+  EXPECT_EQ(ReadFile(dir.File("feed_new.csv")), "an earlier output\n");
 }
 
 // The size of output a full disk may allow, exactly and one byte short.
