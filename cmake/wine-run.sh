@@ -1,9 +1,12 @@
 #!/bin/sh
 # Runs a Windows program under Wine for CTest:  wine-run.sh PREFIX PROGRAM [ARGS...]
 # The prefix belongs to one build folder, so runs do not share state. The
-# first run creates it (a few seconds); every run keeps one wineserver alive
-# for 30 s after the last program ends, so that each test does not pay for
-# starting it again.
+# first run creates it (a few seconds) and starts one wineserver, with Wine's
+# own services, that every later run uses, so that each test does not pay for
+# starting them again. They are started here with no part of this run's
+# output: started by the program under test they would hold its output open,
+# and CTest would wait for them to end. They stay until `wineserver -k`,
+# which the test suite runs last.
 set -e
 prefix=$1
 shift
@@ -15,9 +18,8 @@ wine=$(command -v wine64 || command -v wine)
 mkdir -p "$prefix"
 (
   flock 9
-  if [ ! -f "$prefix/system.reg" ]; then
-    "$wine" wineboot -i >/dev/null 2>&1 </dev/null 9>&-
+  if wineserver -p >/dev/null 2>&1 </dev/null 9>&-; then
+    "$wine" wineboot >/dev/null 2>&1 </dev/null 9>&-
   fi
-  wineserver -p 30 >/dev/null 2>&1 </dev/null 9>&- || true
 ) 9>"$prefix.lock"
 exec "$wine" "$@"
