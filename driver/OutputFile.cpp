@@ -60,15 +60,22 @@ bool OutputFile::Create() {
 }
 
 bool OutputFile::WriteSlow(std::string_view bytes) {
-  if (file == nullptr || !WriteToFile(std::string_view(buffer.get(), buffered))) {
+  if (!Flush()) {
     return false;
   }
-  buffered = 0;
   if (bytes.size() >= OutputBufferSize) {
     return WriteToFile(bytes);
   }
   std::memcpy(buffer.get(), bytes.data(), bytes.size());
   buffered = bytes.size();
+  return true;
+}
+
+bool OutputFile::Flush() {
+  if (file == nullptr || !WriteToFile(std::string_view(buffer.get(), buffered))) {
+    return false;
+  }
+  buffered = 0;
   return true;
 }
 
@@ -81,10 +88,9 @@ bool OutputFile::WriteToFile(std::string_view bytes) {
 }
 
 bool OutputFile::Commit() {
-  if (file == nullptr || !WriteToFile(std::string_view(buffer.get(), buffered))) {
+  if (!Flush()) {
     return false;
   }
-  buffered = 0;
   std::FILE* closing = file;
   file = nullptr;
   errno = 0;

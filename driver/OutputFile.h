@@ -52,6 +52,8 @@ class OutputFile {
 
  private:
   bool WriteSlow(std::string_view bytes);
+  // Writes out what the buffer holds.
+  bool Flush();
   bool WriteToFile(std::string_view bytes);
   bool Fail(std::error_code cause);
   void Discard() noexcept;

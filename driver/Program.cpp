@@ -1,6 +1,5 @@
 #include "driver/Program.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <exception>
 #include <new>
