@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "bench/PlanGenerator.h"
-#include "csv/CsvFileHandle.h"
-#include "csv/LevelField.h"
+#include "csv/LevelRule.h"
+#include "io/CsvFileHandle.h"
 
 namespace {
 

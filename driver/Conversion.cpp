@@ -2,20 +2,15 @@
 
 #include <algorithm>
 #include <array>
-#include <limits>
 #include <string>
 
-#include "csv/CsvFileHandle.h"
-#include "csv/LevelField.h"
-#include "driver/OutputFile.h"
+#include "csv/LevelRule.h"
+#include "io/CsvFileHandle.h"
+#include "io/OutputFile.h"
 
 namespace rungwell {
 
 namespace {
-
-bool IsCSpace(char c) noexcept {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
 
 constexpr std::size_t UnitsPerBlock = 2048;
 
@@ -43,34 +38,6 @@ bool WriteIndent(OutputFile& output, std::uint64_t count) {
 }
 
 }  // namespace
-
-std::int32_t ParseLevel(std::string_view text) noexcept {
-  std::size_t at = 0;
-  while (at < text.size() && IsCSpace(text[at])) {
-    ++at;
-  }
-  bool negative = false;
-  if (at < text.size() && (text[at] == '+' || text[at] == '-')) {
-    negative = text[at] == '-';
-    ++at;
-  }
-  // Accumulate in 64 bits and stop growing past the 32-bit range, so that any
-  // number of digits clamps instead of overflowing.
-  constexpr std::int64_t Limit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
-  std::int64_t magnitude = 0;
-  for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
-    magnitude = std::min(magnitude * 10 + (text[at] - '0'), Limit);
-  }
-  const std::int64_t value = negative ? -magnitude : magnitude;
-  if (value > std::numeric_limits<std::int32_t>::max()) {
-    return std::numeric_limits<std::int32_t>::max();
-  }
-  return static_cast<std::int32_t>(value);
-}
-
-std::uint64_t IndentCount(std::int32_t level) noexcept {
-  return level > 1 ? static_cast<std::uint64_t>(level) - 1 : 0;
-}
 
 bool ConvertLines(CsvFileHandle& input, OutputFile& output) {
   std::string_view line;

@@ -6,12 +6,12 @@
 #include <string>
 #include <system_error>
 
-#include "csv/CsvFileHandle.h"
-#include "csv/LevelField.h"
+#include "csv/LevelRule.h"
 #include "driver/Conversion.h"
-#include "driver/OutputFile.h"
 #include "driver/OutputPath.h"
 #include "driver/Platform.h"
+#include "io/CsvFileHandle.h"
+#include "io/OutputFile.h"
 
 namespace rungwell {
 

@@ -14,9 +14,9 @@
 #include <string_view>
 #include <vector>
 
-#include "csv/CsvFileHandle.h"
 #include "driver/Conversion.h"
-#include "driver/OutputFile.h"
+#include "io/CsvFileHandle.h"
+#include "io/OutputFile.h"
 #include "tests/PlainRules.h"
 
 namespace {

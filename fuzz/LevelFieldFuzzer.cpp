@@ -5,8 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "csv/LevelField.h"
-#include "driver/Conversion.h"
+#include "csv/LevelRule.h"
 #include "tests/PlainRules.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/OutputFile.h"
+#include "io/OutputFile.h"
 #include "tests/ProgramRunner.h"
 #include "tests/TestFiles.h"
 

@@ -3,9 +3,10 @@
 #include <climits>
 #include <string>
 
-#include "csv/CsvFileHandle.h"
+#include "csv/LevelRule.h"
 #include "driver/Conversion.h"
-#include "driver/OutputFile.h"
+#include "io/CsvFileHandle.h"
+#include "io/OutputFile.h"
 #include "tests/TestFiles.h"
 
 namespace rungwell {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "csv/CsvFileHandle.h"
+#include "io/CsvFileHandle.h"
 #include "tests/TestFiles.h"
 
 namespace rungwell {

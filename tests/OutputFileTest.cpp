@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/OutputFile.h"
+#include "io/OutputFile.h"
 #include "tests/TestFiles.h"
 
 namespace rungwell {

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "csv/LevelField.h"
+#include "csv/LevelRule.h"
 
 namespace rungwell::plain {
 

@@ -1,4 +1,4 @@
-#include "csv/CsvFileHandle.h"
+#include "io/CsvFileHandle.h"
 
 #include <sys/stat.h>
 

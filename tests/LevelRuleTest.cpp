@@ -3,7 +3,7 @@
 #include <random>
 #include <string>
 
-#include "csv/LevelField.h"
+#include "csv/LevelRule.h"
 #include "tests/PlainRules.h"
 
 namespace rungwell {

@@ -1,4 +1,4 @@
-#include "driver/OutputFile.h"
+#include "io/OutputFile.h"
 
 #include <cerrno>
 #include <chrono>

@@ -1,8 +1,9 @@
-#include "csv/LevelField.h"
+#include "csv/LevelRule.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 
 #if (defined(__SSE2__) || defined(_M_X64)) && !defined(RUNGWELL_NO_SIMD)
 #include <emmintrin.h>
@@ -67,6 +68,10 @@ unsigned LowestBit(std::uint64_t bits) noexcept {
 #endif
 }
 
+bool IsCSpace(char c) noexcept {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
 }  // namespace
 
 // A comma separates fields when the quotation marks before it on the line are
@@ -106,6 +111,34 @@ std::string_view FindLevelField(std::string_view line) noexcept {
 
 std::string ExtractLevelField(const std::string& line) {
   return std::string(FindLevelField(line));
+}
+
+std::int32_t ParseLevel(std::string_view text) noexcept {
+  std::size_t at = 0;
+  while (at < text.size() && IsCSpace(text[at])) {
+    ++at;
+  }
+  bool negative = false;
+  if (at < text.size() && (text[at] == '+' || text[at] == '-')) {
+    negative = text[at] == '-';
+    ++at;
+  }
+  // Accumulate in 64 bits and stop growing past the 32-bit range, so that any
+  // number of digits clamps instead of overflowing.
+  constexpr std::int64_t Limit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
+  std::int64_t magnitude = 0;
+  for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
+    magnitude = std::min(magnitude * 10 + (text[at] - '0'), Limit);
+  }
+  const std::int64_t value = negative ? -magnitude : magnitude;
+  if (value > std::numeric_limits<std::int32_t>::max()) {
+    return std::numeric_limits<std::int32_t>::max();
+  }
+  return static_cast<std::int32_t>(value);
+}
+
+std::uint64_t IndentCount(std::int32_t level) noexcept {
+  return level > 1 ? static_cast<std::uint64_t>(level) - 1 : 0;
 }
 
 }  // namespace rungwell
