@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <system_error>
+
+namespace rungwell {
+
+// Permission bits to give a new output when nothing tells them (Windows, or
+// an input whose bits could not be read); the umask still applies.
+inline constexpr unsigned DefaultPermissions = 0666;
+
+// The output while it is being written: a file in the output's folder that
+// the operating system throws away by itself, however the process ends (a
+// crash, kill -9, Ctrl-C, a closed console), unless Publish gives it the
+// output's name. Until then an earlier output stays exactly as it was.
+//
+// Linux makes the file with no name at all (O_TMPFILE) and links it in at the
+// end. Where a file system cannot do that, it falls back to a hidden named
+// file that the program removes on failure and on the signals that end it.
+// Windows makes a named file marked for deletion from the start and clears
+// the mark just before renaming it over the output.
+class UnfinishedFile {
+ public:
+  UnfinishedFile() = default;
+  ~UnfinishedFile();
+
+  UnfinishedFile(const UnfinishedFile&) = delete;
+  UnfinishedFile& operator=(const UnfinishedFile&) = delete;
+
+  // Starts the file in outputPath's folder. A file that replaces an earlier
+  // output takes that output's permission bits; a new one takes permissions
+  // (the input's bits), masked by the umask. Nothing is named yet.
+  std::error_code Create(const std::string& outputPath, unsigned permissions);
+
+  // Writes all of size bytes, or fails.
+  std::error_code Write(const char* data, std::size_t size);
+
+  // Finishes the file, with every check that closing it makes, and gives it
+  // the output's name, replacing what was there in one step.
+  std::error_code Publish();
+
+  // Throws the file away; harmless when there is none.
+  void Discard() noexcept;
+
+  // Whether an output stood at the path when Create looked.
+  bool ReplacesEarlierOutput() const noexcept { return replacing; }
+
+ private:
+  std::string outputPath;
+  bool replacing = false;
+#ifdef _WIN32
+  void* handle = nullptr;   // HANDLE of the file marked for deletion
+  std::wstring finalPath;   // the output's full path as the system takes it
+#else
+  int fd = -1;
+  bool unnamed = false;        // O_TMPFILE: nothing to remove by name
+  std::string temporaryPath;   // named fallback, or the name between link and rename
+#endif
+};
+
+}  // namespace rungwell
