@@ -12,13 +12,17 @@ namespace rungwell {
 
 namespace {
 
-bool IsDirectory(std::FILE* file) {
+bool IsDirectory(std::FILE* file, unsigned& permissionBits) {
 #ifdef _WIN32
   struct _stat64 info {};
   return _fstat64(_fileno(file), &info) == 0 && (info.st_mode & _S_IFDIR) != 0;
 #else
   struct stat info {};
-  return fstat(fileno(file), &info) == 0 && S_ISDIR(info.st_mode);
+  if (fstat(fileno(file), &info) != 0) {
+    return false;
+  }
+  permissionBits = info.st_mode & 0777U;
+  return S_ISDIR(info.st_mode);
 #endif
 }
 
@@ -44,7 +48,7 @@ bool CsvFileHandle::Open(const std::string& path) {
   }
   // A directory opens for reading on POSIX systems and fails only at the first
   // read; refusing it here keeps the caller from starting an output for it.
-  if (IsDirectory(file)) {
+  if (IsDirectory(file, permissionBits)) {
     return Fail(EISDIR);
   }
   // The buffer below is the read buffer; one inside the stream would only
@@ -108,6 +112,7 @@ void CsvFileHandle::Close() noexcept {
   unread = 0;
   filled = 0;
   atEnd = false;
+  permissionBits = 0666;
 }
 
 bool CsvFileHandle::Fail(int errorNumber) {

@@ -47,6 +47,10 @@ class CsvFileHandle {
   // the input or on error.
   bool ReadLine(std::string_view& line);
 
+  // The open file's permission bits, for a copy of it to take over; the
+  // usual 0666 where the system has none to tell.
+  unsigned PermissionBits() const noexcept { return permissionBits; }
+
   // Releases the file and the buffer; harmless on a closed handle.
   void Close() noexcept;
 
@@ -63,6 +67,7 @@ class CsvFileHandle {
   std::size_t unread = 0;    // offset of the first byte not yet handed out
   std::size_t filled = 0;    // offset one past the last byte read into buffer
   bool atEnd = false;        // the file has nothing more to read
+  unsigned permissionBits = 0666;
   std::error_code error;
 };
 

@@ -62,8 +62,7 @@ TEST(Cli, WithoutPathWaitsForEnterOnATerminal) {
   const RunResult run = RunProgram(answered);
   EXPECT_FALSE(run.timedOut);
   EXPECT_EQ(run.exitStatus, 0);
-  EXPECT_EQ(run.out.rfind(Usage, 0), 0U) << run.out;
-  EXPECT_GT(run.out.size(), Usage.size()) << "no prompt after the usage text";
+  EXPECT_EQ(run.out, Usage + "Press Enter to continue . . . ");
 }
 
 TEST(Cli, ConvertsTheBundledExample) {
@@ -131,38 +130,114 @@ TEST(Cli, PipeWhoseWriterGoesAwayIsConvertedAsFarAsItCame) {
   EXPECT_EQ(ReadFile(dir.File("feed_new.csv")), "  1,a,b,c,d,2\n    2,a,b,c,d,3");
 }
 
-// Ctrl-C while the output is being written: the program ends as interrupted,
-// and neither a temporary file nor a changed output stays behind.
-TEST(Cli, InterruptLeavesNoTemporaryFile) {
-  TempDir dir;
-  const std::string fifo = dir.File("feed.csv");
-  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  WriteFile(dir.File("feed_new.csv"), "an earlier output\n");
-  const std::string program = testing::ProgramPath();
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    execl(program.c_str(), program.c_str(), fifo.c_str(), static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  // The program has its output under way once it has read from the pipe
-  // and is waiting for more.
-  const int feed = open(fifo.c_str(), O_WRONLY);
-  ASSERT_GE(feed, 0);
-  ASSERT_EQ(write(feed, "1,a,b,c,d,2\n", 12), 12);
-  bool temporaryAppeared = false;
-  for (int wait = 0; wait < 1000 && !temporaryAppeared; ++wait) {
-    temporaryAppeared = dir.Entries().size() == 3;
+#ifdef RUNGWELL_NAMED_TEMPORARY_FILES
+// A named temporary file can be removed only by the program itself, so only
+// signals that let it run its handler are promised to leave nothing.
+constexpr int HardestEnd = SIGTERM;
+#else
+// The unfinished output has no name, so even an end the program never sees
+// leaves nothing for anyone to clean up.
+constexpr int HardestEnd = SIGKILL;
+#endif
+
+// The size of the file open at descriptor fd of process pid, or -1.
+long long SizeOfOpenFile(pid_t pid, int fd) {
+  struct stat info {};
+  const std::string link = "/proc/" + std::to_string(pid) + "/fd/" + std::to_string(fd);
+  return stat(link.c_str(), &info) == 0 && S_ISREG(info.st_mode) ? static_cast<long long>(info.st_size) : -1;
+}
+
+// The output's descriptor in pid: the one open file that is no pipe or
+// terminal. Waits for it to appear, and to hold at least minimumSize bytes.
+bool WaitForOutput(pid_t pid, long long minimumSize) {
+  for (int wait = 0; wait < 3000; ++wait) {
+    for (int fd = 3; fd < 16; ++fd) {
+      if (SizeOfOpenFile(pid, fd) >= minimumSize) {
+        return true;
+      }
+    }
     usleep(10000);
   }
-  EXPECT_TRUE(temporaryAppeared);
-  kill(child, SIGINT);
-  int status = 0;
-  waitpid(child, &status, 0);
-  close(feed);
-  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << "status " << status;
-  EXPECT_EQ(dir.Entries(), (Names{"feed.csv", "feed_new.csv"}));
-  EXPECT_EQ(ReadFile(dir.File("feed_new.csv")), "an earlier output\n");
+  return false;
+}
+
+// However the run ends while its output is under way, the folder holds
+// exactly what it held before: the earlier output intact, no stray file.
+TEST(Cli, EndedMidRunLeavesTheFolderAsItWas) {
+  const std::string line = "1,\"Task, part\",owner,2026-01-01,2026-02-01,3,notes\n";
+  std::string lines;
+  while (lines.size() < 3 * OutputBufferSize + 4096) {
+    lines += line;
+  }
+  const auto indented = static_cast<long long>(lines.size() / line.size() * (line.size() + 4));
+  struct Case {
+    const char* moment;
+    std::string fed;         // written into the pipe before the end
+    long long writtenFirst;  // output bytes to wait for
+    int signalNumber;
+  };
+  const Case cases[] = {
+      {"before the first write", "", 0, HardestEnd},
+      {"mid-run", lines.substr(0, lines.size() / 2), 1, HardestEnd},
+      {"with all but the last block written", lines, indented - static_cast<long long>(OutputBufferSize), HardestEnd},
+      {"Ctrl-C mid-run", lines.substr(0, lines.size() / 2), 1, SIGINT},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.moment);
+    TempDir dir;
+    const std::string fifo = dir.File("feed.csv");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    WriteFile(dir.File("feed_new.csv"), "an earlier output\n");
+    const std::string program = testing::ProgramPath();
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      execl(program.c_str(), program.c_str(), fifo.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    // The pipe stays open, so the program waits for more with its output
+    // under way and what was fed converted.
+    const int feed = open(fifo.c_str(), O_WRONLY);
+    ASSERT_GE(feed, 0);
+    ASSERT_EQ(write(feed, c.fed.data(), c.fed.size()), static_cast<ssize_t>(c.fed.size()));
+    EXPECT_TRUE(WaitForOutput(child, c.writtenFirst));
+    kill(child, c.signalNumber);
+    int status = 0;
+    waitpid(child, &status, 0);
+    close(feed);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signalNumber) << "status " << status;
+    EXPECT_EQ(dir.Entries(), (Names{"feed.csv", "feed_new.csv"}));
+    EXPECT_EQ(ReadFile(dir.File("feed_new.csv")), "an earlier output\n");
+  }
+}
+
+// A new output is no more open than its input; a replaced one keeps the
+// earlier output's bits, whatever the input's.
+TEST(Cli, OutputPermissionsFollowTheInputOrTheEarlierOutput) {
+  struct Case {
+    mode_t input;
+    std::optional<mode_t> earlier;
+    mode_t expected;  // under umask 022
+  };
+  const Case cases[] = {
+      {0600, std::nullopt, 0600}, {0644, std::nullopt, 0644}, {0666, std::nullopt, 0644},
+      {0644, 0640, 0640},         {0666, 0600, 0600},         {0600, 0664, 0664},
+  };
+  const mode_t saved = umask(022);
+  for (const Case& c : cases) {
+    TempDir dir;
+    WriteFile(dir.File("plan.csv"), "1,a,b,c,d,2\n");
+    ASSERT_EQ(chmod(dir.File("plan.csv").c_str(), c.input), 0);
+    if (c.earlier) {
+      WriteFile(dir.File("plan_new.csv"), "earlier\n");
+      ASSERT_EQ(chmod(dir.File("plan_new.csv").c_str(), *c.earlier), 0);
+    }
+    ASSERT_EQ(RunProgram({dir.File("plan.csv")}).exitStatus, 0);
+    struct stat info {};
+    ASSERT_EQ(stat(dir.File("plan_new.csv").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, c.expected) << std::oct << "input " << c.input;
+  }
+  umask(saved);
 }
 
 // The size of output a full disk may allow, exactly and one byte short.
@@ -319,9 +394,6 @@ TEST_P(CliFailure, ReportsAndLeavesEverythingAsItWas) {
 
   const RunResult run = RunProgram(options);
   std::filesystem::permissions(dir.Path(), std::filesystem::perms::owner_all, std::filesystem::perm_options::add);
-  if (c.asOrdinaryUser && run.exitStatus == testing::CouldNotStart) {
-    GTEST_SKIP() << "an ordinary user cannot reach the built program here";
-  }
 
   EXPECT_EQ(run.exitStatus, 1);
   EXPECT_EQ(run.out, "");

@@ -10,8 +10,12 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <memory>
 #include <sstream>
 #include <stdexcept>
+
+#include "tests/TestFiles.h"
 
 namespace rungwell::testing {
 
@@ -67,7 +71,16 @@ RunResult RunProgram(const RunOptions& options) {
       argvStrings.push_back(word);
     }
   }
-  argvStrings.push_back(ProgramPath());
+  // The build folder may sit where an ordinary user cannot reach it (under a
+  // home folder of mode 0700, say); a copy in a temporary folder can be run.
+  std::unique_ptr<TempDir> programCopy;
+  std::string program = ProgramPath();
+  if (options.asOrdinaryUser && geteuid() == 0) {
+    programCopy = std::make_unique<TempDir>();
+    program = programCopy->File("Rungwell");
+    std::filesystem::copy_file(ProgramPath(), program);
+  }
+  argvStrings.push_back(program);
   argvStrings.insert(argvStrings.end(), options.args.begin(), options.args.end());
   std::vector<char*> argv;
   argv.reserve(argvStrings.size() + 1);

@@ -1,0 +1,238 @@
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <string>
+
+#include "io/UnfinishedFile.h"
+
+namespace rungwell {
+
+namespace {
+
+std::error_code ErrorFrom(int errorNumber) {
+  return {errorNumber != 0 ? errorNumber : EIO, std::generic_category()};
+}
+
+std::error_code LastError() {
+  return ErrorFrom(errno);
+}
+
+std::string DirectoryOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// Names for the moments a file needs one before it is whole: the named
+// fallback, and the step between linking and renaming. They have a fixed,
+// short length, so that they fit wherever the output's own name fits. A
+// process numbers its names from a start taken from the clock, so that two
+// runs rarely try the same one; a name already taken just moves on to the next.
+std::string TemporaryName() {
+  static std::atomic<unsigned long> next{
+      static_cast<unsigned long>(std::chrono::steady_clock::now().time_since_epoch().count())};
+  const unsigned long long process = static_cast<unsigned long long>(getpid()) & 0xFFFFFFULL;
+  const unsigned long long number = next.fetch_add(1) & 0xFFFFFFUL;
+  char name[32];
+  (void)std::snprintf(name, sizeof name, ".Rungwell-%06llx%06llx.tmp", process, number);
+  return name;
+}
+
+// The one file to remove should a signal end the run while a temporary name
+// exists; null while there is none.
+std::atomic<const char*> removeOnSignal{nullptr};
+
+extern "C" void RemoveAndEnd(int signalNumber) {
+  if (const char* path = removeOnSignal.load()) {
+    (void)unlink(path);
+  }
+  // Ending by the same signal tells the caller, a shell say, what happened.
+  (void)std::signal(signalNumber, SIG_DFL);
+  (void)std::raise(signalNumber);
+}
+
+void RemoveOnSignal(const char* path) noexcept {
+  static const bool installed = [] {
+    for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGXFSZ}) {
+      // A signal ignored by whoever started us, as nohup does, stays ignored.
+      struct sigaction current {};
+      if (sigaction(signalNumber, nullptr, &current) == 0 && current.sa_handler != SIG_IGN) {
+        (void)std::signal(signalNumber, RemoveAndEnd);
+      }
+    }
+    return true;
+  }();
+  (void)installed;
+  removeOnSignal.store(path);
+}
+
+// Creates a new file under a temporary name in directory, or links the
+// unnamed file at linkFrom there; sets path to the name taken.
+std::error_code TakeTemporaryName(const std::string& directory, const char* linkFrom, int& fd, mode_t mode,
+                                  std::string& path) {
+  constexpr int Attempts = 100;
+  for (int attempt = 0; attempt < Attempts; ++attempt) {
+    path = directory + TemporaryName();
+    // Armed before the name exists, so that no moment goes uncovered.
+    RemoveOnSignal(path.c_str());
+    const bool taken = linkFrom != nullptr
+                           ? linkat(AT_FDCWD, linkFrom, AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0
+                           : (fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode)) >= 0;
+    if (taken) {
+      return {};
+    }
+    const int cause = errno;
+    RemoveOnSignal(nullptr);
+    path.clear();
+    if (cause != EEXIST) {
+      return ErrorFrom(cause);
+    }
+  }
+  return std::make_error_code(std::errc::file_exists);
+}
+
+#if defined(O_TMPFILE) && !defined(RUNGWELL_NAMED_TEMPORARY_FILES)
+// An unnamed file in directory, or -1 where the system cannot make one there
+// (errno 0) or anything else failed (errno set).
+int OpenUnnamed(const std::string& directory, mode_t mode) {
+  const int fd = open(directory.empty() ? "." : directory.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+  if (fd < 0) {
+    // Older kernels and some network and FUSE file systems refuse it.
+    if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) {
+      errno = 0;
+    }
+    return -1;
+  }
+  // The file gets its name through /proc; without /proc it never could, and
+  // that must be known before anything is written, not at the end.
+  if (access(("/proc/self/fd/" + std::to_string(fd)).c_str(), F_OK) != 0) {
+    (void)close(fd);
+    errno = 0;
+    return -1;
+  }
+  return fd;
+}
+#else
+int OpenUnnamed(const std::string& /*directory*/, mode_t /*mode*/) {
+  errno = 0;
+  return -1;
+}
+#endif
+
+}  // namespace
+
+UnfinishedFile::~UnfinishedFile() {
+  Discard();
+}
+
+std::error_code UnfinishedFile::Create(const std::string& path, unsigned permissions) {
+  Discard();
+  outputPath = path;
+  const std::string directory = DirectoryOf(outputPath);
+  struct stat earlier {};
+  const bool exists = stat(outputPath.c_str(), &earlier) == 0;
+  // A name too long, or a folder that cannot be searched, would fail only
+  // at the very end; better before the whole input has been converted.
+  if (!exists && errno != ENOENT) {
+    return LastError();
+  }
+  replacing = exists && S_ISREG(earlier.st_mode);
+  // The umask applies to a new file, as for any file a tool creates; a
+  // replacement keeps the earlier output's bits exactly (set below).
+  const auto mode = static_cast<mode_t>((replacing ? earlier.st_mode : permissions) & 0777U);
+
+  fd = OpenUnnamed(directory, mode);
+  unnamed = fd >= 0;
+  if (!unnamed) {
+    if (errno != 0) {
+      return LastError();
+    }
+    if (const std::error_code error = TakeTemporaryName(directory, nullptr, fd, mode, temporaryPath)) {
+      return error;
+    }
+  }
+  if (replacing) {
+    // Undoes only what the umask took away, so the file is never more open
+    // than the earlier output; where the file system refuses, it stays so.
+    (void)fchmod(fd, mode);
+  }
+  return {};
+}
+
+std::error_code UnfinishedFile::Write(const char* data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t written = write(fd, data, size);
+    if (written < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      return LastError();
+    }
+    data += written;
+    size -= static_cast<std::size_t>(written);
+  }
+  return {};
+}
+
+std::error_code UnfinishedFile::Publish() {
+  std::error_code error;
+  if (unnamed) {
+    // Some file systems report a failed write only when the file is closed.
+    // The descriptor is still needed to name the file, so a duplicate is
+    // closed instead: closing any descriptor of a file makes the same checks.
+    const int probe = dup(fd);
+    if (probe < 0 || close(probe) != 0) {
+      return LastError();
+    }
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    // With no earlier output the file can take the final name at once. Should
+    // one have appeared since Create, it is replaced below like any other.
+    if (!replacing) {
+      if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, outputPath.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        Discard();
+        return {};
+      }
+      if (errno != EEXIST) {
+        return LastError();
+      }
+    }
+    if ((error = TakeTemporaryName(DirectoryOf(outputPath), self.c_str(), fd, 0, temporaryPath))) {
+      return error;
+    }
+  } else {
+    const int closing = fd;
+    fd = -1;
+    if (close(closing) != 0) {
+      return LastError();
+    }
+  }
+  if (std::rename(temporaryPath.c_str(), outputPath.c_str()) != 0) {
+    return LastError();
+  }
+  RemoveOnSignal(nullptr);
+  temporaryPath.clear();
+  Discard();
+  return {};
+}
+
+void UnfinishedFile::Discard() noexcept {
+  if (fd >= 0) {
+    // Nothing of this file is kept, so what closing reports does not matter.
+    (void)close(fd);
+    fd = -1;
+  }
+  if (!temporaryPath.empty()) {
+    RemoveOnSignal(nullptr);
+    (void)unlink(temporaryPath.c_str());
+    temporaryPath.clear();
+  }
+  unnamed = false;
+}
+
+}  // namespace rungwell
