@@ -1,51 +1,184 @@
 #include "io/OutputFile.h"
 
+#include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 #include <utility>
+#include <vector>
 
 namespace rungwell {
 
+namespace {
+
+// Enough for the writer to have a block in hand and one waiting while the
+// caller fills a third, and no more: memory stays a few blocks whatever the size.
+constexpr std::size_t BlockCount = 4;
+
+}  // namespace
+
+// The blocks, and the thread that writes the full ones in the order given.
+class OutputFile::Writer {
+ public:
+  explicit Writer(UnfinishedFile& destination) : file(destination) {
+    for (auto& storage : blocks) {
+      storage = std::make_unique<char[]>(OutputBufferSize);
+      empty.push_back(storage.get());
+    }
+  }
+
+  ~Writer() { Stop(); }
+
+  Writer(const Writer&) = delete;
+  Writer& operator=(const Writer&) = delete;
+
+  char* TakeEmpty() {
+    char* taken = empty.back();
+    empty.pop_back();
+    return taken;
+  }
+
+  // Queues a full block, starting the thread on the first, and waits for an
+  // empty one. Null once writing has failed.
+  char* Exchange(char* full, std::size_t size) {
+    std::unique_lock<std::mutex> hold(lock);
+    if (failure) {
+      return nullptr;
+    }
+    queued.emplace_back(full, size);
+    if (!thread.joinable()) {
+      thread = std::thread([this] { Run(); });
+    }
+    changed.notify_all();
+    changed.wait(hold, [this] { return !empty.empty() || failure; });
+    return failure ? nullptr : TakeEmpty();
+  }
+
+  // Writes the last block, waits for all to be written and ends the thread.
+  std::error_code Finish(char* last, std::size_t size) {
+    if (!thread.joinable()) {
+      return file.Write(last, size);
+    }
+    {
+      const std::lock_guard<std::mutex> hold(lock);
+      if (size > 0) {
+        queued.emplace_back(last, size);
+      }
+      finishing = true;
+    }
+    changed.notify_all();
+    thread.join();
+    return failure;
+  }
+
+  // Ends the thread without waiting for what is queued.
+  void Stop() noexcept {
+    if (thread.joinable()) {
+      {
+        const std::lock_guard<std::mutex> hold(lock);
+        stopping = true;
+      }
+      changed.notify_all();
+      thread.join();
+    }
+  }
+
+  std::error_code Failure() {
+    const std::lock_guard<std::mutex> hold(lock);
+    return failure;
+  }
+
+ private:
+  void Run() {
+    std::unique_lock<std::mutex> hold(lock);
+    for (;;) {
+      changed.wait(hold, [this] { return !queued.empty() || finishing || stopping; });
+      if (stopping || queued.empty()) {
+        return;
+      }
+      const auto [data, size] = queued.front();
+      hold.unlock();
+      const std::error_code result = file.Write(data, size);
+      hold.lock();
+      queued.pop_front();
+      empty.push_back(data);
+      changed.notify_all();
+      if (result) {
+        failure = result;
+        return;
+      }
+    }
+  }
+
+  UnfinishedFile& file;
+  std::unique_ptr<char[]> blocks[BlockCount];
+  std::mutex lock;
+  std::condition_variable changed;
+  std::vector<char*> empty;                          // blocks free to fill
+  std::deque<std::pair<char*, std::size_t>> queued;  // full blocks, in file order
+  bool finishing = false;                            // nothing more will be queued
+  bool stopping = false;                             // give up what is queued
+  std::error_code failure;                           // the first failed write
+  std::thread thread;
+};
+
 OutputFile::OutputFile(std::string outputPath) : path(std::move(outputPath)) {}
+
+OutputFile::~OutputFile() {
+  // The writer goes first: it may be using the file.
+  writer.reset();
+}
 
 bool OutputFile::Create(unsigned permissions) {
   if (const std::error_code cause = file.Create(path, permissions)) {
     return Fail(cause);
   }
-  buffer.reset(new char[OutputBufferSize]);
+  writer = std::make_unique<Writer>(file);
+  block = writer->TakeEmpty();
+  filled = 0;
   return true;
 }
 
 bool OutputFile::WriteSlow(std::string_view bytes) {
-  if (!Flush()) {
+  if (block == nullptr) {
     return false;
   }
-  if (bytes.size() >= OutputBufferSize) {
-    return WriteToFile(bytes);
+  // Bytes longer than what is left are cut at block edges, so that every
+  // block but the last goes to the file full.
+  while (bytes.size() > OutputBufferSize - filled) {
+    const std::size_t part = OutputBufferSize - filled;
+    std::memcpy(block + filled, bytes.data(), part);
+    filled = OutputBufferSize;
+    bytes.remove_prefix(part);
+    if (!HandOver()) {
+      return false;
+    }
   }
-  std::memcpy(buffer.get(), bytes.data(), bytes.size());
-  buffered = bytes.size();
+  std::memcpy(block + filled, bytes.data(), bytes.size());
+  filled += bytes.size();
   return true;
 }
 
-bool OutputFile::Flush() {
-  if (!buffer || !WriteToFile(std::string_view(buffer.get(), buffered))) {
-    return false;
-  }
-  buffered = 0;
-  return true;
-}
-
-bool OutputFile::WriteToFile(std::string_view bytes) {
-  if (const std::error_code cause = file.Write(bytes.data(), bytes.size())) {
-    return Fail(cause);
+bool OutputFile::HandOver() {
+  block = writer->Exchange(block, filled);
+  filled = 0;
+  if (block == nullptr) {
+    return Fail(writer->Failure());
   }
   return true;
 }
 
 bool OutputFile::Commit() {
-  if (!Flush()) {
+  if (block == nullptr) {
     return false;
   }
-  buffer.reset();
+  char* last = block;
+  block = nullptr;
+  if (const std::error_code cause = writer->Finish(last, filled)) {
+    return Fail(cause);
+  }
+  writer.reset();
   if (const std::error_code cause = file.Publish()) {
     return Fail(cause);
   }
@@ -56,9 +189,10 @@ bool OutputFile::Fail(std::error_code cause) {
   if (!error) {
     error = cause;
   }
+  writer.reset();
   file.Discard();
-  buffer.reset();
-  buffered = 0;
+  block = nullptr;
+  filled = 0;
   return false;
 }
 

@@ -11,7 +11,7 @@
 
 namespace rungwell {
 
-// Bytes gathered before each write to the file.
+// Bytes gathered into each block that goes to the file in one write.
 #ifdef RUNGWELL_TINY_BUFFERS
 inline constexpr std::size_t OutputBufferSize = 53;
 #else
@@ -22,9 +22,14 @@ inline constexpr std::size_t OutputBufferSize = std::size_t{1} << 20;
 // checks of closing it have succeeded does Commit give it its name, replacing
 // what stood at the path before. Until then, and after any failure, nothing
 // of it can be seen at the path, and an earlier file there stays as it was.
+//
+// Bytes are gathered into blocks. Once the first block is full, a writer
+// thread takes over the writing, so that the caller fills the next blocks
+// while earlier ones go to the file; a small file is written at Commit alone.
 class OutputFile {
  public:
   explicit OutputFile(std::string path);
+  ~OutputFile();
 
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
@@ -34,13 +39,14 @@ class OutputFile {
   // Error() set.
   bool Create(unsigned permissions = DefaultPermissions);
 
-  // False once anything has failed; later calls then do nothing.
+  // False once anything has failed, here or in the writer; later calls then
+  // do nothing. A failed write may be seen only at a later call or at Commit.
   bool Write(std::string_view bytes) {
-    // Most lines fit into what is left of the buffer; only the rest takes
+    // Most lines fit into what is left of the block; only the rest takes
     // the slow path.
-    if (bytes.size() <= OutputBufferSize - buffered && buffer) {
-      std::memcpy(buffer.get() + buffered, bytes.data(), bytes.size());
-      buffered += bytes.size();
+    if (bytes.size() <= OutputBufferSize - filled && block != nullptr) {
+      std::memcpy(block + filled, bytes.data(), bytes.size());
+      filled += bytes.size();
       return true;
     }
     return WriteSlow(bytes);
@@ -53,16 +59,18 @@ class OutputFile {
   std::error_code Error() const noexcept { return error; }
 
  private:
+  class Writer;
+
   bool WriteSlow(std::string_view bytes);
-  // Writes out what the buffer holds.
-  bool Flush();
-  bool WriteToFile(std::string_view bytes);
+  // Passes the full block on and takes an empty one.
+  bool HandOver();
   bool Fail(std::error_code cause);
 
   std::string path;
   UnfinishedFile file;
-  std::unique_ptr<char[]> buffer;  // null unless the file is open and sound
-  std::size_t buffered = 0;        // bytes in buffer not yet written
+  std::unique_ptr<Writer> writer;
+  char* block = nullptr;  // the block being filled; null unless all is sound
+  std::size_t filled = 0;
   std::error_code error;
 };
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <system_error>
 
@@ -33,7 +34,9 @@ class UnfinishedFile {
   // (the input's bits), masked by the umask. Nothing is named yet.
   std::error_code Create(const std::string& outputPath, unsigned permissions);
 
-  // Writes all of size bytes, or fails.
+  // Writes all of size bytes, or fails. A file that replaces an earlier
+  // output hands what it has written on to the disk as it goes, so that
+  // little is left to flush when it takes the output's place.
   std::error_code Write(const char* data, std::size_t size);
 
   // Finishes the file, with every check that closing it makes, and gives it
@@ -42,9 +45,6 @@ class UnfinishedFile {
 
   // Throws the file away; harmless when there is none.
   void Discard() noexcept;
-
-  // Whether an output stood at the path when Create looked.
-  bool ReplacesEarlierOutput() const noexcept { return replacing; }
 
  private:
   std::string outputPath;
@@ -56,6 +56,8 @@ class UnfinishedFile {
   int fd = -1;
   bool unnamed = false;       // O_TMPFILE: nothing to remove by name
   std::string temporaryPath;  // named fallback, or the name between link and rename
+  std::uint64_t written = 0;  // bytes written so far
+  std::uint64_t flushed = 0;  // bytes handed on to the disk
 #endif
 };
 
