@@ -10,6 +10,7 @@
 
 namespace rungwell {
 
+#ifndef _WIN32
 namespace {
 
 // A short fixed-length name, so that a temporary file can be made wherever the
@@ -29,6 +30,7 @@ std::error_code LastError() {
 }
 
 }  // namespace
+#endif
 
 OutputFile::OutputFile(std::string outputPath) : path(std::move(outputPath)) {}
 
@@ -37,6 +39,13 @@ OutputFile::~OutputFile() {
 }
 
 bool OutputFile::Create() {
+#ifdef _WIN32
+  if (const std::error_code createError = unfinished.Create(path, DefaultPermissions)) {
+    return Fail(createError);
+  }
+  buffer.reset(new char[OutputBufferSize]);
+  return true;
+#else
   constexpr unsigned Attempts = 100;
   const std::string directory = path.substr(0, FileNameStart(path));
   for (unsigned attempt = 0; attempt < Attempts; ++attempt) {
@@ -57,6 +66,7 @@ bool OutputFile::Create() {
     }
   }
   return Fail(std::make_error_code(std::errc::file_exists));
+#endif
 }
 
 bool OutputFile::WriteSlow(std::string_view bytes) {
@@ -72,7 +82,7 @@ bool OutputFile::WriteSlow(std::string_view bytes) {
 }
 
 bool OutputFile::Flush() {
-  if (file == nullptr || !WriteToFile(std::string_view(buffer.get(), buffered))) {
+  if (buffer == nullptr || !WriteToFile(std::string_view(buffer.get(), buffered))) {
     return false;
   }
   buffered = 0;
@@ -80,10 +90,16 @@ bool OutputFile::Flush() {
 }
 
 bool OutputFile::WriteToFile(std::string_view bytes) {
+#ifdef _WIN32
+  if (const std::error_code writeError = unfinished.Write(bytes.data(), bytes.size())) {
+    return Fail(writeError);
+  }
+#else
   errno = 0;
   if (std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size()) {
     return Fail(LastError());
   }
+#endif
   return true;
 }
 
@@ -91,6 +107,12 @@ bool OutputFile::Commit() {
   if (!Flush()) {
     return false;
   }
+  buffer.reset();
+#ifdef _WIN32
+  if (const std::error_code publishError = unfinished.Publish()) {
+    return Fail(publishError);
+  }
+#else
   std::FILE* closing = file;
   file = nullptr;
   errno = 0;
@@ -103,6 +125,7 @@ bool OutputFile::Commit() {
   }
   RemoveIfInterrupted(nullptr);
   temporaryPath.clear();
+#endif
   return true;
 }
 
@@ -115,17 +138,21 @@ bool OutputFile::Fail(std::error_code cause) {
 }
 
 void OutputFile::Discard() noexcept {
+#ifdef _WIN32
+  unfinished.Discard();
+#else
   if (file != nullptr) {
     (void)std::fclose(file);
     file = nullptr;
   }
-  buffer.reset();
-  buffered = 0;
   if (!temporaryPath.empty()) {
     RemoveIfInterrupted(nullptr);
     (void)std::remove(temporaryPath.c_str());
     temporaryPath.clear();
   }
+#endif
+  buffer.reset();
+  buffered = 0;
 }
 
 }  // namespace rungwell

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <system_error>
 
+#include "io/UnfinishedFile.h"
+
 namespace rungwell {
 
 // Bytes gathered before each write to the file.
@@ -36,7 +38,7 @@ class OutputFile {
   bool Write(std::string_view bytes) {
     // Most lines fit into what is left of the buffer; only the rest takes
     // the slow path.
-    if (bytes.size() <= OutputBufferSize - buffered && file != nullptr) {
+    if (bytes.size() <= OutputBufferSize - buffered && buffer != nullptr) {
       std::memcpy(buffer.get() + buffered, bytes.data(), bytes.size());
       buffered += bytes.size();
       return true;
@@ -59,8 +61,12 @@ class OutputFile {
   void Discard() noexcept;
 
   std::string path;
+#ifdef _WIN32
+  UnfinishedFile unfinished;
+#else
   std::string temporaryPath;
   std::FILE* file = nullptr;
+#endif
   std::unique_ptr<char[]> buffer;
   std::size_t buffered = 0;  // bytes in buffer not yet written
   std::error_code error;

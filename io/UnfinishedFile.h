@@ -50,12 +50,13 @@ class UnfinishedFile {
   std::string outputPath;
   bool replacing = false;
 #ifdef _WIN32
-  void* handle = nullptr;   // HANDLE of the file marked for deletion
-  std::wstring finalPath;   // the output's full path as the system takes it
+  void* handle = nullptr;      // HANDLE of the file, marked for deletion until Publish
+  std::wstring finalPath;      // the output's full path as the system takes it
+  std::wstring temporaryPath;  // to remove by name should marking it again fail
 #else
   int fd = -1;
-  bool unnamed = false;        // O_TMPFILE: nothing to remove by name
-  std::string temporaryPath;   // named fallback, or the name between link and rename
+  bool unnamed = false;       // O_TMPFILE: nothing to remove by name
+  std::string temporaryPath;  // named fallback, or the name between link and rename
 #endif
 };
 
