@@ -65,6 +65,59 @@ function(expect_no_temporary_files)
   expect_equal("temporary files left" "${leftovers}" "")
 endfunction()
 
+# What `ls -a` shows in WORK, hidden files too.
+function(listing out)
+  execute_process(COMMAND ls -a "${WORK}" OUTPUT_VARIABLE entries COMMAND_ERROR_IS_FATAL ANY)
+  set(${out} "${entries}" PARENT_SCOPE)
+endfunction()
+
+# Converts a large plan.csv over an earlier plan_new.csv, sends the program
+# signal once it is writing, and checks that the folder then holds exactly
+# what it held before; sets RC and ERR.
+function(interrupt_mid_write signal)
+  # Seconds of writing under Wine, so that the signal comes mid-write.
+  execute_process(COMMAND sh -c "yes 1,a,b,c,d,3 | head -c 300000000 >plan.csv"
+    WORKING_DIRECTORY "${WORK}" COMMAND_ERROR_IS_FATAL ANY)
+  file(WRITE "${WORK}/plan_new.csv" "an earlier output\n")
+  listing(before)
+  execute_process(
+    COMMAND sh -c [[
+      signal=$1
+      shift
+      "$@" plan.csv </dev/null &
+      pid=$!
+      tries=0
+      until [ -n "$(find . -maxdepth 1 -name '.Rungwell-*' -size +1M)" ]; do
+        tries=$((tries + 1))
+        if [ "$tries" -gt 600 ] || ! kill -0 "$pid" 2>/dev/null; then
+          echo "the run was never seen writing" >&2
+          kill -KILL "$pid" 2>/dev/null
+          exit 1
+        fi
+        sleep 0.05
+      done
+      kill "-$signal" "$pid"
+      wait "$pid"
+    ]] interrupt ${signal} ${EMULATOR} "${PROGRAM}"
+    WORKING_DIRECTORY "${WORK}"
+    RESULT_VARIABLE rc ERROR_VARIABLE err
+    TIMEOUT 60)
+  # The system removes the file as the process's handles close; under Wine
+  # that is the wineserver, a moment after the process has gone.
+  foreach(attempt RANGE 50)
+    listing(after)
+    if(after STREQUAL before)
+      break()
+    endif()
+    execute_process(COMMAND sleep 0.1)
+  endforeach()
+  file(REMOVE "${WORK}/plan.csv")
+  expect_equal("folder after the run (stderr: ${err})" "${after}" "${before}")
+  expect_file("${WORK}/plan_new.csv" "an earlier output\n")
+  set(RC "${rc}" PARENT_SCOPE)
+  set(ERR "${err}" PARENT_SCOPE)
+endfunction()
+
 file(REMOVE_RECURSE "${WORK}")
 file(MAKE_DIRECTORY "${WORK}")
 
@@ -127,6 +180,21 @@ elseif(CASE STREQUAL "output_that_cannot_be_replaced")
   if(NOT IS_DIRECTORY "${WORK}/plan_new.csv")
     message(FATAL_ERROR "the directory in the way was touched")
   endif()
+
+elseif(CASE STREQUAL "killed_mid_write_leaves_nothing")
+  interrupt_mid_write(KILL)
+  expect_equal("exit status (stderr: ${ERR})" "${RC}" "137")
+
+elseif(CASE STREQUAL "ctrl_c_mid_write_leaves_nothing")
+  # Wine turns SIGINT, as a terminal sends it for Ctrl-C, into the console's
+  # Ctrl-C event, which the system's default handler answers by ending the
+  # process. Windows gives that exit STATUS_CONTROL_C_EXIT, 0xC000013A, of
+  # which Wine hands on the low byte, 58; Wine 8 ends with 0 instead.
+  interrupt_mid_write(INT)
+  if(NOT RC MATCHES "^(58|0)$")
+    message(FATAL_ERROR "exit status after Ctrl-C: [${RC}] (stderr: ${ERR})")
+  endif()
+  expect_equal("standard error" "${ERR}" "")
 
 elseif(CASE STREQUAL "non_ascii_file_name")
   # Greek and Cyrillic letters, in no single ANSI code page together.
