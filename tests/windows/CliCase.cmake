@@ -12,13 +12,16 @@ function(windows_path out path)
   set(${out} "Z:${backslashed}" PARENT_SCOPE)
 endfunction()
 
-# Runs the program with the given arguments in WORK, with standard input at
-# its end at once; sets RC, OUT and ERR.
+# Runs the program with the given arguments in WORK (or RUN_IN, when set),
+# with standard input at its end at once; sets RC, OUT and ERR.
 function(run)
+  if(NOT RUN_IN)
+    set(RUN_IN "${WORK}")
+  endif()
   file(WRITE "${WORK}/.empty-input" "")
   execute_process(
     COMMAND ${EMULATOR} "${PROGRAM}" ${ARGN}
-    WORKING_DIRECTORY "${WORK}"
+    WORKING_DIRECTORY "${RUN_IN}"
     INPUT_FILE "${WORK}/.empty-input"
     RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err
     TIMEOUT 60)
@@ -181,6 +184,19 @@ elseif(CASE STREQUAL "output_that_cannot_be_replaced")
     message(FATAL_ERROR "the directory in the way was touched")
   endif()
 
+elseif(CASE STREQUAL "output_that_cannot_be_made")
+  # 254 characters make a name; with _new it passes the 255 that one may have.
+  string(REPEAT "p" 250 stem)
+  file(WRITE "${WORK}/${stem}.csv" "1,a,b,c,d,2\n")
+  listing(before)
+  run("${stem}.csv")
+  expect_equal("exit status" "${RC}" "1")
+  if(NOT ERR MATCHES "^Rungwell: ${stem}_new\\.csv: [^\r\n]+\r?\n$")
+    message(FATAL_ERROR "message: [${ERR}]")
+  endif()
+  listing(after)
+  expect_equal("folder after the run" "${after}" "${before}")
+
 elseif(CASE STREQUAL "killed_mid_write_leaves_nothing")
   interrupt_mid_write(KILL)
   expect_equal("exit status (stderr: ${ERR})" "${RC}" "137")
@@ -195,6 +211,38 @@ elseif(CASE STREQUAL "ctrl_c_mid_write_leaves_nothing")
     message(FATAL_ERROR "exit status after Ctrl-C: [${RC}] (stderr: ${ERR})")
   endif()
   expect_equal("standard error" "${ERR}" "")
+
+elseif(CASE STREQUAL "drive_relative_input")
+  # Drive Y: is this folder, and the program runs in /proc, on drive Z:,
+  # where not even root can make a file: Y:plan.csv is the file in the
+  # current directory of Y:, its root, and so is everything written for it.
+  list(GET EMULATOR 1 prefix)
+  set(drive "${prefix}/dosdevices/y:")
+  file(REMOVE "${drive}")
+  file(CREATE_LINK "${WORK}" "${drive}" SYMBOLIC)
+  file(WRITE "${WORK}/plan.csv" "1,a,b,c,d,2\n")
+  set(RUN_IN /proc)
+  run("Y:plan.csv")
+  file(REMOVE "${drive}")
+  expect_success()
+  expect_file("${WORK}/plan_new.csv" "  1,a,b,c,d,2\n")
+  expect_no_temporary_files()
+
+elseif(CASE STREQUAL "paths_longer_than_max_path")
+  # Short names in nested folders: over 300 characters in all, past the 260
+  # of MAX_PATH, which no single name comes near.
+  set(folder "${WORK}")
+  foreach(level RANGE 1 6)
+    string(APPEND folder "/a-folder-whose-name-has-forty-characters-${level}")
+  endforeach()
+  file(MAKE_DIRECTORY "${folder}")
+  file(WRITE "${folder}/plan.csv" "1,a,b,c,d,2\n")
+  windows_path(argument "${folder}/plan.csv")
+  run("${argument}")
+  expect_success()
+  expect_file("${folder}/plan_new.csv" "  1,a,b,c,d,2\n")
+  file(GLOB entries RELATIVE "${folder}" "${folder}/*" "${folder}/.*")
+  expect_equal("files beside the output" "${entries}" "plan.csv;plan_new.csv")
 
 elseif(CASE STREQUAL "non_ascii_file_name")
   # Greek and Cyrillic letters, in no single ANSI code page together.
