@@ -1,9 +1,5 @@
 #include "driver/Platform.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
@@ -12,75 +8,20 @@
 #define NOMINMAX
 #endif
 #define WIN32_LEAN_AND_MEAN
-#include <io.h>
-#include <process.h>
 #include <windows.h>
 #else
+#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #endif
 
 namespace rungwell {
 
-namespace {
-
 #ifdef _WIN32
-int OpenNew(const char* path) {
-  return _open(path, _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
-}
-std::FILE* StreamFor(int fd) {
-  return _fdopen(fd, "wb");
-}
-void CloseDescriptor(int fd) {
-  (void)_close(fd);
-}
-#else
-int OpenNew(const char* path) {
-  // 0666 lets the umask decide the permissions, as for any file a tool creates.
-  return open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-}
-std::FILE* StreamFor(int fd) {
-  return fdopen(fd, "wb");
-}
-void CloseDescriptor(int fd) {
-  (void)close(fd);
-}
-#endif
-
-}  // namespace
-
-std::FILE* CreateNewFile(const std::string& path) {
-  const int fd = OpenNew(path.c_str());
-  if (fd < 0) {
-    return nullptr;
-  }
-  std::FILE* file = StreamFor(fd);
-  if (file == nullptr) {
-    const int saved = errno;
-    CloseDescriptor(fd);
-    errno = saved;
-  }
-  return file;
-}
-
-#ifdef _WIN32
-
-std::error_code MoveIntoPlace(const std::string& from, const std::string& to) {
-  // The narrow call reads both names in the ANSI code page, as fopen does.
-  if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) == 0) {
-    return {static_cast<int>(GetLastError()), std::system_category()};
-  }
-  return {};
-}
-
-void RemoveIfInterrupted(const char* /*path*/) noexcept {}
-
-unsigned long CurrentProcessId() noexcept {
-  return static_cast<unsigned long>(_getpid());
-}
 
 void WaitForKeyPress() {
   (void)std::fflush(stdout);
@@ -99,6 +40,21 @@ void HoldConsoleAfterFailure() {
 }
 
 #else
+
+std::FILE* CreateNewFile(const std::string& path) {
+  // 0666 lets the umask decide the permissions, as for any file a tool creates.
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    return nullptr;
+  }
+  std::FILE* file = fdopen(fd, "wb");
+  if (file == nullptr) {
+    const int saved = errno;
+    (void)close(fd);
+    errno = saved;
+  }
+  return file;
+}
 
 std::error_code MoveIntoPlace(const std::string& from, const std::string& to) {
   if (std::rename(from.c_str(), to.c_str()) != 0) {

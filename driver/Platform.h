@@ -7,6 +7,10 @@
 // The few things that Windows and POSIX systems spell differently.
 namespace rungwell {
 
+#ifndef _WIN32
+// On Windows the output is a file that the system throws away by itself
+// (io/UnfinishedFile.h); these are the other systems' way.
+
 // Creates path for binary writing, failing with EEXIST if anything is there
 // already, so that a name can never be taken from under another writer.
 // Returns null with errno set on failure.
@@ -18,12 +22,12 @@ std::error_code MoveIntoPlace(const std::string& from, const std::string& to);
 
 // Names the file to remove should the user interrupt the run (Ctrl-C, kill,
 // the terminal closing) before the program ends as the signal asks; null
-// when there is none. A run writes one such file at a time. Windows keeps an
-// open file from being removed, so there this does nothing.
+// when there is none. A run writes one such file at a time.
 void RemoveIfInterrupted(const char* path) noexcept;
 
 // A number that differs between processes running at the same time.
 unsigned long CurrentProcessId() noexcept;
+#endif
 
 // Waits for the user after the usage text, so that a console window opened
 // just for this run stays readable. On Windows the command interpreter's
