@@ -14,6 +14,7 @@ namespace {
 
 bool IsDirectory(std::FILE* file, unsigned& permissionBits) {
 #ifdef _WIN32
+  (void)permissionBits;  // Windows has none to give
   struct _stat64 info {};
   return _fstat64(_fileno(file), &info) == 0 && (info.st_mode & _S_IFDIR) != 0;
 #else

@@ -34,9 +34,9 @@ class UnfinishedFile {
   // (the input's bits), masked by the umask. Nothing is named yet.
   std::error_code Create(const std::string& outputPath, unsigned permissions);
 
-  // Writes all of size bytes, or fails. A file that replaces an earlier
-  // output hands what it has written on to the disk as it goes, so that
-  // little is left to flush when it takes the output's place.
+  // Writes all of size bytes, or fails. On Linux, a file that replaces an
+  // earlier output hands what it has written on to the disk as it goes, so
+  // that little is left to flush when it takes the output's place.
   std::error_code Write(const char* data, std::size_t size);
 
   // Finishes the file, with every check that closing it makes, and gives it
@@ -50,8 +50,9 @@ class UnfinishedFile {
   std::string outputPath;
   bool replacing = false;
 #ifdef _WIN32
-  void* handle = nullptr;  // HANDLE of the file marked for deletion
-  std::wstring finalPath;  // the output's full path as the system takes it
+  void* handle = nullptr;      // HANDLE of the file, marked for deletion until Publish
+  std::wstring finalPath;      // the output's full path as the system takes it
+  std::wstring temporaryPath;  // to remove by name should marking it again fail
 #else
   int fd = -1;
   bool unnamed = false;       // O_TMPFILE: nothing to remove by name

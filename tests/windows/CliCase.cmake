@@ -12,13 +12,16 @@ function(windows_path out path)
   set(${out} "Z:${backslashed}" PARENT_SCOPE)
 endfunction()
 
-# Runs the program with the given arguments in WORK, with standard input at
-# its end at once; sets RC, OUT and ERR.
+# Runs the program with the given arguments in WORK (or RUN_IN, when set),
+# with standard input at its end at once; sets RC, OUT and ERR.
 function(run)
+  if(NOT RUN_IN)
+    set(RUN_IN "${WORK}")
+  endif()
   file(WRITE "${WORK}/.empty-input" "")
   execute_process(
     COMMAND ${EMULATOR} "${PROGRAM}" ${ARGN}
-    WORKING_DIRECTORY "${WORK}"
+    WORKING_DIRECTORY "${RUN_IN}"
     INPUT_FILE "${WORK}/.empty-input"
     RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err
     TIMEOUT 60)
@@ -65,6 +68,59 @@ function(expect_no_temporary_files)
   expect_equal("temporary files left" "${leftovers}" "")
 endfunction()
 
+# What `ls -a` shows in WORK, hidden files too.
+function(listing out)
+  execute_process(COMMAND ls -a "${WORK}" OUTPUT_VARIABLE entries COMMAND_ERROR_IS_FATAL ANY)
+  set(${out} "${entries}" PARENT_SCOPE)
+endfunction()
+
+# Converts a large plan.csv over an earlier plan_new.csv, sends the program
+# signal once it is writing, and checks that the folder then holds exactly
+# what it held before; sets RC and ERR.
+function(interrupt_mid_write signal)
+  # Seconds of writing under Wine, so that the signal comes mid-write.
+  execute_process(COMMAND sh -c "yes 1,a,b,c,d,3 | head -c 300000000 >plan.csv"
+    WORKING_DIRECTORY "${WORK}" COMMAND_ERROR_IS_FATAL ANY)
+  file(WRITE "${WORK}/plan_new.csv" "an earlier output\n")
+  listing(before)
+  execute_process(
+    COMMAND sh -c [[
+      signal=$1
+      shift
+      "$@" plan.csv </dev/null &
+      pid=$!
+      tries=0
+      until [ -n "$(find . -maxdepth 1 -name '.Rungwell-*' -size +1M)" ]; do
+        tries=$((tries + 1))
+        if [ "$tries" -gt 600 ] || ! kill -0 "$pid" 2>/dev/null; then
+          echo "the run was never seen writing" >&2
+          kill -KILL "$pid" 2>/dev/null
+          exit 1
+        fi
+        sleep 0.05
+      done
+      kill "-$signal" "$pid"
+      wait "$pid"
+    ]] interrupt ${signal} ${EMULATOR} "${PROGRAM}"
+    WORKING_DIRECTORY "${WORK}"
+    RESULT_VARIABLE rc ERROR_VARIABLE err
+    TIMEOUT 60)
+  # The system removes the file as the process's handles close; under Wine
+  # that is the wineserver, a moment after the process has gone.
+  foreach(attempt RANGE 50)
+    listing(after)
+    if(after STREQUAL before)
+      break()
+    endif()
+    execute_process(COMMAND sleep 0.1)
+  endforeach()
+  file(REMOVE "${WORK}/plan.csv")
+  expect_equal("folder after the run (stderr: ${err})" "${after}" "${before}")
+  expect_file("${WORK}/plan_new.csv" "an earlier output\n")
+  set(RC "${rc}" PARENT_SCOPE)
+  set(ERR "${err}" PARENT_SCOPE)
+endfunction()
+
 file(REMOVE_RECURSE "${WORK}")
 file(MAKE_DIRECTORY "${WORK}")
 
@@ -108,19 +164,85 @@ elseif(CASE STREQUAL "replaces_an_earlier_output")
   file(WRITE "${WORK}/plan_new.csv" "an earlier and longer output\n")
   expect_conversion("1,a,b,c,d,2\n" "  1,a,b,c,d,2\n")
   expect_no_temporary_files()
+  # The unfinished file was hidden; the output must not be.
+  execute_process(COMMAND ${EMULATOR} attrib plan_new.csv WORKING_DIRECTORY "${WORK}" OUTPUT_VARIABLE attributes)
+  if(NOT attributes MATCHES "plan_new\\.csv" OR attributes MATCHES "^[^:]*H")
+    message(FATAL_ERROR "attributes of the output: [${attributes}]")
+  endif()
 
 elseif(CASE STREQUAL "output_that_cannot_be_replaced")
   file(WRITE "${WORK}/plan.csv" "1,a,b,c,d,2\n")
   file(MAKE_DIRECTORY "${WORK}/plan_new.csv")
   run(plan.csv)
   expect_equal("exit status" "${RC}" "1")
-  if(NOT ERR MATCHES "^Rungwell: plan_new\\.csv: [^\r\n]+\r?\n$")
+  # Windows refuses to replace a directory with ERROR_ACCESS_DENIED.
+  if(NOT ERR MATCHES "^Rungwell: plan_new\\.csv: Permission denied\r?\n$")
     message(FATAL_ERROR "message: [${ERR}]")
   endif()
   expect_no_temporary_files()
   if(NOT IS_DIRECTORY "${WORK}/plan_new.csv")
     message(FATAL_ERROR "the directory in the way was touched")
   endif()
+
+elseif(CASE STREQUAL "output_that_cannot_be_made")
+  # 254 characters make a name; with _new it passes the 255 that one may have.
+  string(REPEAT "p" 250 stem)
+  file(WRITE "${WORK}/${stem}.csv" "1,a,b,c,d,2\n")
+  listing(before)
+  run("${stem}.csv")
+  expect_equal("exit status" "${RC}" "1")
+  if(NOT ERR MATCHES "^Rungwell: ${stem}_new\\.csv: [^\r\n]+\r?\n$")
+    message(FATAL_ERROR "message: [${ERR}]")
+  endif()
+  listing(after)
+  expect_equal("folder after the run" "${after}" "${before}")
+
+elseif(CASE STREQUAL "killed_mid_write_leaves_nothing")
+  interrupt_mid_write(KILL)
+  expect_equal("exit status (stderr: ${ERR})" "${RC}" "137")
+
+elseif(CASE STREQUAL "ctrl_c_mid_write_leaves_nothing")
+  # Wine turns SIGINT, as a terminal sends it for Ctrl-C, into the console's
+  # Ctrl-C event, which the system's default handler answers by ending the
+  # process. Windows gives that exit STATUS_CONTROL_C_EXIT, 0xC000013A, of
+  # which Wine hands on the low byte, 58; Wine 8 ends with 0 instead.
+  interrupt_mid_write(INT)
+  if(NOT RC MATCHES "^(58|0)$")
+    message(FATAL_ERROR "exit status after Ctrl-C: [${RC}] (stderr: ${ERR})")
+  endif()
+  expect_equal("standard error" "${ERR}" "")
+
+elseif(CASE STREQUAL "drive_relative_input")
+  # Drive Y: is this folder, and the program runs in /proc, on drive Z:,
+  # where not even root can make a file: Y:plan.csv is the file in the
+  # current directory of Y:, its root, and so is everything written for it.
+  list(GET EMULATOR 1 prefix)
+  set(drive "${prefix}/dosdevices/y:")
+  file(REMOVE "${drive}")
+  file(CREATE_LINK "${WORK}" "${drive}" SYMBOLIC)
+  file(WRITE "${WORK}/plan.csv" "1,a,b,c,d,2\n")
+  set(RUN_IN /proc)
+  run("Y:plan.csv")
+  file(REMOVE "${drive}")
+  expect_success()
+  expect_file("${WORK}/plan_new.csv" "  1,a,b,c,d,2\n")
+  expect_no_temporary_files()
+
+elseif(CASE STREQUAL "paths_longer_than_max_path")
+  # Short names in nested folders: over 300 characters in all, past the 260
+  # of MAX_PATH, which no single name comes near.
+  set(folder "${WORK}")
+  foreach(level RANGE 1 6)
+    string(APPEND folder "/a-folder-whose-name-has-forty-characters-${level}")
+  endforeach()
+  file(MAKE_DIRECTORY "${folder}")
+  file(WRITE "${folder}/plan.csv" "1,a,b,c,d,2\n")
+  windows_path(argument "${folder}/plan.csv")
+  run("${argument}")
+  expect_success()
+  expect_file("${folder}/plan_new.csv" "  1,a,b,c,d,2\n")
+  file(GLOB entries RELATIVE "${folder}" "${folder}/*" "${folder}/.*")
+  expect_equal("files beside the output" "${entries}" "plan.csv;plan_new.csv")
 
 elseif(CASE STREQUAL "non_ascii_file_name")
   # Greek and Cyrillic letters, in no single ANSI code page together.

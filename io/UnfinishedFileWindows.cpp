@@ -1,0 +1,190 @@
+#include "io/UnfinishedFile.h"
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "io/WindowsPath.h"
+
+namespace rungwell {
+
+namespace {
+
+// Short and of fixed length, so that the file can be made wherever the
+// output's own name fits; hidden by its attribute, and by its dot from Unix
+// tools that look into the same folder.
+std::wstring TemporaryName(unsigned attempt) {
+  LARGE_INTEGER now{};
+  (void)QueryPerformanceCounter(&now);
+  const unsigned long long mixed = static_cast<unsigned long long>(now.QuadPart) ^
+                                   (static_cast<unsigned long long>(GetCurrentProcessId()) << 20U) ^
+                                   (attempt * 0x9E3779B97F4A7C15ULL);
+  std::wstring name = L".Rungwell-000000000000.tmp";
+  constexpr std::size_t DigitsEnd = 22;
+  for (std::size_t i = 0; i < 12; ++i) {
+    name[DigitsEnd - 1 - i] = L"0123456789abcdef"[(mixed >> (4 * i)) & 0xFU];
+  }
+  return name;
+}
+
+bool MarkForDeletion(void* handle, bool deletion) {
+  FILE_DISPOSITION_INFO disposition{static_cast<BOOLEAN>(deletion)};
+  return SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition) != 0;
+}
+
+// Gives the open file the name target (a full path), replacing a file there.
+std::error_code RenameOver(void* handle, const std::wstring& target) {
+  // The name goes to the native layer as it is, so it must be in the native
+  // form; that form also has no length limit.
+  const std::wstring name = NativePath(target);
+  const std::size_t nameBytes = name.size() * sizeof(wchar_t);
+  // The struct's own size counts its one declared character, which takes the
+  // terminating null; the system checks the size against that reckoning.
+  const std::size_t infoBytes = sizeof(FILE_RENAME_INFO) + nameBytes;
+  std::vector<std::uint64_t> storage(infoBytes / sizeof(std::uint64_t) + 1);
+  auto* info = reinterpret_cast<FILE_RENAME_INFO*>(storage.data());
+  info->ReplaceIfExists = TRUE;
+  info->RootDirectory = nullptr;  // the name is the whole path
+  info->FileNameLength = static_cast<DWORD>(nameBytes);
+  // The name runs on past the one character that the struct declares.
+  std::memcpy(reinterpret_cast<char*>(info) + offsetof(FILE_RENAME_INFO, FileName), name.c_str(),
+              nameBytes + sizeof(wchar_t));
+  if (SetFileInformationByHandle(handle, FileRenameInfo, info, static_cast<DWORD>(infoBytes)) == 0) {
+    return LastWin32Error();
+  }
+  return {};
+}
+
+}  // namespace
+
+UnfinishedFile::~UnfinishedFile() {
+  Discard();
+}
+
+std::error_code UnfinishedFile::Create(const std::string& path, unsigned /*permissions*/) {
+  Discard();
+  outputPath = path;
+  replacing = false;
+  std::error_code error;
+  const std::wstring full = FullPath(path, error);
+  if (error) {
+    return error;
+  }
+  // The folder comes from the full path: the one of D:name is D:'s current
+  // directory, wherever the program itself runs.
+  const std::wstring folder = full.substr(0, full.find_last_of(L'\\') + 1);
+  finalPath = ForSystem(full);
+  const DWORD attributes = GetFileAttributesW(finalPath.c_str());
+  replacing = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+
+  constexpr unsigned Attempts = 100;
+  for (unsigned attempt = 0; attempt < Attempts; ++attempt) {
+    std::wstring candidate = ForSystem(folder + TemporaryName(attempt));
+    // Shared with no one and inherited by no child (the console's "pause"
+    // after a failure must not keep it alive).
+    HANDLE file = CreateFileW(candidate.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES | DELETE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_HIDDEN, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+      const DWORD code = GetLastError();
+      if (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS) {
+        continue;
+      }
+      return Win32Error(code);
+    }
+    // From here on the system removes the file when the last handle closes,
+    // whatever ends the process: no code of ours has to run.
+    if (!MarkForDeletion(file, true)) {
+      error = LastWin32Error();
+      (void)CloseHandle(file);
+      (void)DeleteFileW(candidate.c_str());
+      return error;
+    }
+    handle = file;
+    temporaryPath = std::move(candidate);
+    return {};
+  }
+  return std::make_error_code(std::errc::file_exists);
+}
+
+std::error_code UnfinishedFile::Write(const char* data, std::size_t size) {
+  if (handle == nullptr) {
+    return std::make_error_code(std::errc::bad_file_descriptor);
+  }
+  while (size > 0) {
+    // WriteFile takes a DWORD count; a gigabyte at a time stays well inside.
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size, std::size_t{1} << 30));
+    DWORD written = 0;
+    if (WriteFile(handle, data, chunk, &written, nullptr) == 0) {
+      return LastWin32Error();
+    }
+    if (written == 0) {
+      return std::make_error_code(std::errc::io_error);
+    }
+    data += written;
+    size -= written;
+  }
+  return {};
+}
+
+std::error_code UnfinishedFile::Publish() {
+  if (handle == nullptr) {
+    return std::make_error_code(std::errc::bad_file_descriptor);
+  }
+  // Shown once it is the output; changed while the file is still marked, so
+  // a failure here leaves nothing. Any other attribute the system gave it
+  // (archive, say) stays.
+  FILE_BASIC_INFO current{};
+  FILE_BASIC_INFO basic{};  // zero times: leave them as they are
+  if (GetFileInformationByHandleEx(handle, FileBasicInfo, &current, sizeof current) != 0) {
+    basic.FileAttributes = current.FileAttributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN);
+  }
+  if (basic.FileAttributes == 0) {
+    basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+  }
+  if (SetFileInformationByHandle(handle, FileBasicInfo, &basic, sizeof basic) == 0) {
+    const std::error_code error = LastWin32Error();
+    Discard();
+    return error;
+  }
+  // The mark goes before the rename: the other way round, a process ending
+  // in between would take the new output with it after it had replaced the
+  // old one. From here to the rename is the only moment that an ending
+  // process could leave the file behind.
+  if (!MarkForDeletion(handle, false)) {
+    const std::error_code error = LastWin32Error();
+    Discard();
+    return error;
+  }
+  if (const std::error_code error = RenameOver(handle, finalPath)) {
+    const bool marked = MarkForDeletion(handle, true);
+    Discard();
+    if (!marked) {
+      (void)DeleteFileW(temporaryPath.c_str());
+    }
+    return error;
+  }
+  void* closing = handle;
+  handle = nullptr;
+  if (CloseHandle(closing) == 0) {
+    return LastWin32Error();
+  }
+  return {};
+}
+
+void UnfinishedFile::Discard() noexcept {
+  if (handle != nullptr) {
+    // Still marked, the file goes with the handle.
+    (void)CloseHandle(handle);
+    handle = nullptr;
+  }
+}
+
+}  // namespace rungwell

@@ -1,0 +1,42 @@
+#pragma once
+
+// Windows only: how a path given as narrow bytes reaches the system, and how
+// the system's failures read.
+
+#include <string>
+#include <system_error>
+
+namespace rungwell {
+
+// The narrow path in UTF-16, made full the way the system resolves it: a
+// relative name against the current directory, a drive-relative D:name
+// against the current directory of drive D:. No prefix is added. Empty, with
+// error set, when the bytes are no text in the ANSI code page (UTF-8, by the
+// manifest) or the system refuses the name.
+std::wstring FullPath(const std::string& narrowPath, std::error_code& error);
+
+// A full path as the wide file APIs take it whatever the system's long-path
+// setting: as it is while it fits in MAX_PATH, with the \\?\ prefix beyond
+// (\\?\UNC\ for \\server\share\...), which lifts the limit.
+std::wstring ForSystem(const std::wstring& fullPath);
+
+// The two above in one step, for opening a file named on the command line:
+//   _wopen(SystemPath(path, error).c_str(), ...)
+// An empty result (after setting error) opens nothing.
+std::wstring SystemPath(const std::string& narrowPath, std::error_code& error);
+
+// A full path in the form that the native layer takes where no Win32 call
+// converts it, as in FILE_RENAME_INFO: \??\C:\... or \??\UNC\server\....
+std::wstring NativePath(const std::wstring& fullPath);
+
+// A Win32 error code as a std::error_code whose message says what went wrong.
+// The common codes become errno values in std::generic_category(), so they
+// read like the C library's failures ("No such file or directory"); the rest
+// keep the system's own text. (std::system_category() of this toolchain reads
+// a Win32 code as an errno value and tells nonsense.)
+std::error_code Win32Error(unsigned long code) noexcept;
+
+// Win32Error(GetLastError()).
+std::error_code LastWin32Error() noexcept;
+
+}  // namespace rungwell

@@ -1,0 +1,33 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "io/WindowsPath.h"
+
+namespace rungwell {
+namespace {
+
+// Wine has no shares, so no run of the program reaches these forms.
+TEST(WindowsPath, SharesTakeTheirOwnLongAndNativeForms) {
+  const std::wstring name(MAX_PATH, L'n');
+  EXPECT_EQ(ForSystem(L"\\\\server\\share\\" + name), L"\\\\?\\UNC\\server\\share\\" + name);
+  EXPECT_EQ(ForSystem(L"\\\\server\\share\\plan.csv"), L"\\\\server\\share\\plan.csv");
+  EXPECT_EQ(NativePath(L"\\\\server\\share\\plan.csv"), L"\\??\\UNC\\server\\share\\plan.csv");
+  EXPECT_EQ(NativePath(L"C:\\plan.csv"), L"\\??\\C:\\plan.csv");
+}
+
+// Wine turns a locked output into "access denied", so no run of the program
+// reaches a code without an errno value either.
+TEST(WindowsPath, OtherCodesKeepTheSystemsTextOnOneLine) {
+  const std::error_code error = Win32Error(ERROR_SHARING_VIOLATION);
+  EXPECT_NE(error.category(), std::generic_category());
+  const std::string message = error.message();
+  ASSERT_FALSE(message.empty());
+  EXPECT_EQ(message.find_first_of("\r\n"), std::string::npos) << message;
+  EXPECT_NE(message.back(), '.') << message;
+  EXPECT_EQ(message.find("32"), std::string::npos) << message;
+}
+
+}  // namespace
+}  // namespace rungwell
