@@ -60,7 +60,10 @@ int Convert(const std::string& inputPath) {
 
 int Run(int argc, const char* const argv[]) {
   if (argc < 2) {
-    (void)PrintUsage();
+    // Text that never arrived, on a full disk say, is a failure like any other.
+    if (const std::error_code error = PrintUsage()) {
+      return Report("standard output", error);
+    }
     WaitForKeyPress();
     return 0;
   }

@@ -187,6 +187,18 @@ elseif(CASE STREQUAL "message_names_a_file_in_any_script")
     endif()
   endforeach()
 
+elseif(CASE STREQUAL "usage_on_a_full_disk_fails")
+  execute_process(
+    COMMAND ${EMULATOR} "${PROGRAM}"
+    WORKING_DIRECTORY "${WORK}"
+    INPUT_FILE /dev/null OUTPUT_FILE /dev/full
+    RESULT_VARIABLE rc ERROR_VARIABLE err
+    TIMEOUT 60)
+  expect_equal("exit status" "${rc}" "1")
+  if(NOT err MATCHES "^Rungwell: standard output: No space left on device\r?\n$")
+    message(FATAL_ERROR "message: [${err}]")
+  endif()
+
 else()
   message(FATAL_ERROR "unknown case ${CASE}")
 endif()
