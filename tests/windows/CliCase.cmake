@@ -199,6 +199,39 @@ elseif(CASE STREQUAL "usage_on_a_full_disk_fails")
     message(FATAL_ERROR "message: [${err}]")
   endif()
 
+elseif(CASE STREQUAL "version_resource_holds_the_project_version")
+  # What Explorer's Properties shows.
+  execute_process(
+    COMMAND wrestool --extract --raw --type=version "${PROGRAM}"
+    OUTPUT_FILE "${WORK}/version.res"
+    COMMAND_ERROR_IS_FATAL ANY)
+  # Its strings are UTF-16: keys and values come out one a line.
+  execute_process(COMMAND strings --encoding=l "${WORK}/version.res" OUTPUT_VARIABLE strings)
+  foreach(field "FileVersion\n${VERSION}" "ProductVersion\n${VERSION}" "ProductName\nRungwell"
+                "OriginalFilename\nRungwell.exe")
+    if(NOT strings MATCHES "\n${field}\n")
+      message(FATAL_ERROR "no ${field} in:\n${strings}")
+    endif()
+  endforeach()
+  # The numbers Explorer shows as "File version": for file and product, the
+  # words major << 16 | minor and patch << 16 | 0, after the fixed part's
+  # signature and structure version; all of it in little-endian.
+  file(READ "${WORK}/version.res" resource HEX)
+  string(REPLACE "." ";" numbers "${VERSION}.0")
+  set(halves "")
+  foreach(index 1 0 3 2)
+    list(GET numbers ${index} number)
+    # 256 more keeps a leading zero: 0x1hh.
+    math(EXPR low "${number} % 256 + 256" OUTPUT_FORMAT HEXADECIMAL)
+    math(EXPR high "${number} / 256 + 256" OUTPUT_FORMAT HEXADECIMAL)
+    string(SUBSTRING "${low}" 3 2 low)
+    string(SUBSTRING "${high}" 3 2 high)
+    string(APPEND halves "${low}${high}")
+  endforeach()
+  if(NOT resource MATCHES "bd04effe00000100${halves}${halves}")
+    message(FATAL_ERROR "no fixed version ${VERSION} in ${resource}")
+  endif()
+
 else()
   message(FATAL_ERROR "unknown case ${CASE}")
 endif()
