@@ -12,6 +12,9 @@ prefix=$1
 shift
 # No .NET or HTML engine is needed, so their installers are never offered.
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# Wine reads the command line, and writes to a terminal, in the locale's
+# character set; the tests' file names are UTF-8 whatever the caller's locale.
+export LC_ALL=C.UTF-8
 # Debian's wine64 package keeps its programs off the PATH.
 PATH=$PATH:/usr/lib/wine
 wine=$(command -v wine64 || command -v wine)

@@ -1,12 +1,12 @@
 #include "driver/Program.h"
 
-#include <cstdio>
 #include <exception>
 #include <new>
 #include <string>
 #include <system_error>
 
 #include "csv/LevelRule.h"
+#include "driver/Console.h"
 #include "driver/Conversion.h"
 #include "driver/OutputPath.h"
 #include "driver/Platform.h"
@@ -20,7 +20,9 @@ namespace {
 constexpr int ExitFailure = 1;
 
 int Report(const std::string& path, const std::string& reason) {
-  (void)std::fprintf(stderr, "Rungwell: %s: %s\n", path.c_str(), reason.c_str());
+  // Should standard error fail too, there is no one left to tell; the exit
+  // status still says it.
+  (void)WriteText(StandardStream::Error, "Rungwell: " + path + ": " + reason + "\n");
   HoldConsoleAfterFailure();
   return ExitFailure;
 }
@@ -29,9 +31,9 @@ int Report(const std::string& path, std::error_code error) {
   return Report(path, error.message());
 }
 
-void PrintUsage() {
-  (void)std::printf("Rungwell.exe [file path]\n");
-  (void)std::printf("the level column is %d (0 begin)\n", LevelColumn);
+std::error_code PrintUsage() {
+  return WriteText(StandardStream::Output,
+                   "Rungwell.exe [file path]\nthe level column is " + std::to_string(LevelColumn) + " (0 begin)\n");
 }
 
 int Convert(const std::string& inputPath) {
@@ -58,7 +60,10 @@ int Convert(const std::string& inputPath) {
 
 int Run(int argc, const char* const argv[]) {
   if (argc < 2) {
-    PrintUsage();
+    // Text that never arrived, on a full disk say, is a failure like any other.
+    if (const std::error_code error = PrintUsage()) {
+      return Report("standard output", error);
+    }
     WaitForKeyPress();
     return 0;
   }

@@ -31,6 +31,47 @@ function(run)
   set(ERR "${err}" PARENT_SCOPE)
 endfunction()
 
+# Runs the program with one argument on a console of its own, as when a file
+# is dropped onto it: a pseudo-terminal in tmux, on which Wine's console
+# draws. Sets SCREEN to what the screen shows once the program waits for a
+# key after its failure, then presses one and sets RC.
+function(run_on_console argument)
+  # A server of its own, named for this folder: a path for its socket could
+  # be longer than a socket's name may be.
+  string(MD5 server "${WORK}")
+  set(tmux tmux -u -L "rungwell-${server}" -f /dev/null)
+  set(words)
+  foreach(word IN LISTS EMULATOR ITEMS "${PROGRAM}" "${argument}")
+    list(APPEND words "'${word}'")
+  endforeach()
+  list(JOIN words " " command)
+  file(WRITE "${WORK}/.console.sh" "${command}\necho $? >.status\n")
+  file(REMOVE "${WORK}/.status")
+  execute_process(COMMAND ${tmux} new-session -d -x 100 -y 10 -c "${WORK}" "sh .console.sh"
+    COMMAND_ERROR_IS_FATAL ANY)
+  foreach(try RANGE 120)
+    execute_process(COMMAND ${tmux} capture-pane -p OUTPUT_VARIABLE screen)
+    if(screen MATCHES "Press any key" OR EXISTS "${WORK}/.status")
+      break()
+    endif()
+    execute_process(COMMAND ${CMAKE_COMMAND} -E sleep 0.5)
+  endforeach()
+  execute_process(COMMAND ${tmux} send-keys Enter)
+  foreach(try RANGE 120)
+    if(EXISTS "${WORK}/.status")
+      break()
+    endif()
+    execute_process(COMMAND ${CMAKE_COMMAND} -E sleep 0.5)
+  endforeach()
+  execute_process(COMMAND ${tmux} kill-server ERROR_QUIET)
+  set(rc "")
+  if(EXISTS "${WORK}/.status")
+    file(STRINGS "${WORK}/.status" rc)
+  endif()
+  set(SCREEN "${screen}" PARENT_SCOPE)
+  set(RC "${rc}" PARENT_SCOPE)
+endfunction()
+
 function(expect_equal what actual expected)
   if(NOT actual STREQUAL expected)
     message(FATAL_ERROR "${what}:\n  expected [${expected}]\n  actual   [${actual}]")
@@ -251,6 +292,67 @@ elseif(CASE STREQUAL "non_ascii_file_name")
   run("${name}")
   expect_success()
   expect_file("${WORK}/πλάνο-план_new.csv" "  1,a,b,c,d,2\n")
+
+elseif(CASE STREQUAL "message_names_a_file_in_any_script")
+  # Cyrillic and CJK: no console code page shows both.
+  foreach(name "ошибка.csv" "計画.csv")
+    # Redirected, the bytes stay the UTF-8 of the command line.
+    run("${name}")
+    expect_equal("exit status" "${RC}" "1")
+    if(NOT ERR MATCHES "^Rungwell: ${name}: No such file or directory\r?\n$")
+      message(FATAL_ERROR "redirected message: [${ERR}]")
+    endif()
+    run_on_console("${name}")
+    expect_equal("exit status on the console" "${RC}" "1")
+    if(NOT SCREEN MATCHES "^Rungwell: ${name}: No such file or directory\nPress any key")
+      message(FATAL_ERROR "screen:\n${SCREEN}")
+    endif()
+  endforeach()
+
+elseif(CASE STREQUAL "usage_on_a_full_disk_fails")
+  execute_process(
+    COMMAND ${EMULATOR} "${PROGRAM}"
+    WORKING_DIRECTORY "${WORK}"
+    INPUT_FILE /dev/null OUTPUT_FILE /dev/full
+    RESULT_VARIABLE rc ERROR_VARIABLE err
+    TIMEOUT 60)
+  expect_equal("exit status" "${rc}" "1")
+  if(NOT err MATCHES "^Rungwell: standard output: No space left on device\r?\n$")
+    message(FATAL_ERROR "message: [${err}]")
+  endif()
+
+elseif(CASE STREQUAL "version_resource_holds_the_project_version")
+  # What Explorer's Properties shows.
+  execute_process(
+    COMMAND wrestool --extract --raw --type=version "${PROGRAM}"
+    OUTPUT_FILE "${WORK}/version.res"
+    COMMAND_ERROR_IS_FATAL ANY)
+  # Its strings are UTF-16: keys and values come out one a line.
+  execute_process(COMMAND strings --encoding=l "${WORK}/version.res" OUTPUT_VARIABLE strings)
+  foreach(field "FileVersion\n${VERSION}" "ProductVersion\n${VERSION}" "ProductName\nRungwell"
+                "OriginalFilename\nRungwell.exe")
+    if(NOT strings MATCHES "\n${field}\n")
+      message(FATAL_ERROR "no ${field} in:\n${strings}")
+    endif()
+  endforeach()
+  # The numbers Explorer shows as "File version": for file and product, the
+  # words major << 16 | minor and patch << 16 | 0, after the fixed part's
+  # signature and structure version; all of it in little-endian.
+  file(READ "${WORK}/version.res" resource HEX)
+  string(REPLACE "." ";" numbers "${VERSION}.0")
+  set(halves "")
+  foreach(index 1 0 3 2)
+    list(GET numbers ${index} number)
+    # 256 more keeps a leading zero: 0x1hh.
+    math(EXPR low "${number} % 256 + 256" OUTPUT_FORMAT HEXADECIMAL)
+    math(EXPR high "${number} / 256 + 256" OUTPUT_FORMAT HEXADECIMAL)
+    string(SUBSTRING "${low}" 3 2 low)
+    string(SUBSTRING "${high}" 3 2 high)
+    string(APPEND halves "${low}${high}")
+  endforeach()
+  if(NOT resource MATCHES "bd04effe00000100${halves}${halves}")
+    message(FATAL_ERROR "no fixed version ${VERSION} in ${resource}")
+  endif()
 
 else()
   message(FATAL_ERROR "unknown case ${CASE}")

@@ -1,0 +1,122 @@
+#include "driver/Console.h"
+
+#include <cerrno>
+#include <cstdio>
+
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+#include <climits>
+#include <string>
+#endif
+
+namespace rungwell {
+
+namespace {
+
+std::FILE* StreamOf(StandardStream stream) {
+  return stream == StandardStream::Output ? stdout : stderr;
+}
+
+std::error_code WriteBytes(std::FILE* file, std::string_view text) {
+  errno = 0;
+  const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  // A buffered stream fails only here, when its bytes reach the file.
+  const bool flushed = std::fflush(file) == 0;
+  if (!written || !flushed) {
+    return {errno != 0 ? errno : EIO, std::generic_category()};
+  }
+  return {};
+}
+
+#ifdef _WIN32
+
+std::error_code LastError() {
+  return {static_cast<int>(GetLastError()), std::system_category()};
+}
+
+// The stream's console, or null when it goes to a file, a pipe or nowhere.
+HANDLE ConsoleOf(StandardStream stream) {
+  HANDLE handle = GetStdHandle(stream == StandardStream::Output ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+  DWORD mode = 0;
+  if (handle == nullptr || handle == INVALID_HANDLE_VALUE || GetConsoleMode(handle, &mode) == 0) {
+    return nullptr;
+  }
+  return handle;
+}
+
+// Converted from the ANSI code page, which the manifest makes UTF-8; on a
+// Windows too old to honour that, the arguments and the system's messages
+// arrive in the legacy ANSI code page, and this reads them in it all the same.
+// Line ends become CRLF, as the C runtime's text mode writes them elsewhere.
+std::error_code Widen(std::string_view text, std::wstring& wide) {
+  if (text.size() > static_cast<std::size_t>(INT_MAX)) {
+    return std::make_error_code(std::errc::value_too_large);
+  }
+  const int size = static_cast<int>(text.size());
+  const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
+  if (length <= 0) {
+    return LastError();
+  }
+  std::wstring converted(static_cast<std::size_t>(length), L'\0');
+  if (MultiByteToWideChar(CP_ACP, 0, text.data(), size, converted.data(), length) != length) {
+    return LastError();
+  }
+  wide.clear();
+  wide.reserve(converted.size() + 8);
+  for (const wchar_t c : converted) {
+    if (c == L'\n') {
+      wide.push_back(L'\r');
+    }
+    wide.push_back(c);
+  }
+  return {};
+}
+
+std::error_code WriteToConsole(HANDLE console, std::string_view text) {
+  std::wstring wide;
+  if (const std::error_code error = Widen(text, wide)) {
+    return error;
+  }
+  const wchar_t* next = wide.data();
+  std::size_t left = wide.size();
+  while (left > 0) {
+    // Older consoles refuse a single write much beyond 64 KB.
+    const DWORD chunk = left < 8192 ? static_cast<DWORD>(left) : 8192;
+    DWORD written = 0;
+    if (WriteConsoleW(console, next, chunk, &written, nullptr) == 0) {
+      return LastError();
+    }
+    if (written == 0) {
+      return std::make_error_code(std::errc::io_error);
+    }
+    next += written;
+    left -= written;
+  }
+  return {};
+}
+
+#endif
+
+}  // namespace
+
+std::error_code WriteText(StandardStream stream, std::string_view text) {
+  std::FILE* file = StreamOf(stream);
+#ifdef _WIN32
+  // Bytes written to a console are decoded in its output code page, which is
+  // the OEM one and not the UTF-8 of the manifest; changing that code page
+  // would outlast this program in the user's shell, so the text goes as UTF-16.
+  if (HANDLE console = ConsoleOf(stream)) {
+    // Bytes that went through the C stream before belong before this text.
+    (void)std::fflush(file);
+    return WriteToConsole(console, text);
+  }
+#endif
+  return WriteBytes(file, text);
+}
+
+}  // namespace rungwell
