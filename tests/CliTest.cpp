@@ -169,7 +169,8 @@ TEST(Cli, EndedMidRunLeavesTheFolderAsItWas) {
   while (lines.size() < 3 * OutputBufferSize + 4096) {
     lines += line;
   }
-  const auto indented = static_cast<long long>(lines.size() / line.size() * (line.size() + 4));
+  const std::size_t indentedSize = lines.size() / line.size() * (line.size() + 4);
+  const auto indented = static_cast<long long>(indentedSize);
   struct Case {
     const char* moment;
     std::string fed;         // written into the pipe before the end
