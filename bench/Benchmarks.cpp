@@ -1,9 +1,13 @@
-// Throughput of the two per-byte loops: the level field search and the line
-// reader.
+// Throughput of the conversion apart from the file system: the whole
+// conversion of a plan held in memory, and its parts, the level field search
+// and the line reader.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,6 +15,7 @@
 #include "bench/PlanGenerator.h"
 #include "csv/LevelRule.h"
 #include "io/CsvFileHandle.h"
+#include "io/OutputFile.h"
 
 namespace {
 
@@ -25,6 +30,61 @@ std::vector<std::string> PlanLines(std::size_t count) {
   }
   return lines;
 }
+
+std::string PlanText(std::size_t bytes) {
+  PlanGenerator generator(PlanOptions{});
+  std::string text = generator.Header();
+  while (text.size() < bytes) {
+    generator.AppendLine(text);
+  }
+  return text;
+}
+
+// Gathers what it is given in a buffer of the output file's size and drops it
+// when full, so that writing costs what it costs before the bytes reach the
+// system.
+class MemorySink {
+ public:
+  bool Write(std::string_view bytes) {
+    if (bytes.size() > rungwell::OutputBufferSize - buffered) {
+      benchmark::DoNotOptimize(buffer.get());
+      buffered = 0;
+      if (bytes.size() >= rungwell::OutputBufferSize) {
+        return true;
+      }
+    }
+    std::memcpy(buffer.get() + buffered, bytes.data(), bytes.size());
+    buffered += bytes.size();
+    return true;
+  }
+
+ private:
+  std::unique_ptr<char[]> buffer{new char[rungwell::OutputBufferSize]};
+  std::size_t buffered = 0;
+};
+
+// The whole conversion of a 16 MB plan in memory: lines found, indented and
+// written to a sink.
+void BM_Convert(benchmark::State& state) {
+  const std::string plan = PlanText(16U << 20);
+  const std::string spaces(64, ' ');
+  MemorySink sink;
+  for (auto _ : state) {
+    for (std::size_t at = 0; at < plan.size();) {
+      const void* newline = std::memchr(plan.data() + at, '\n', plan.size() - at);
+      const std::size_t end = newline == nullptr
+                                  ? plan.size()
+                                  : static_cast<std::size_t>(static_cast<const char*>(newline) - plan.data()) + 1;
+      const std::string_view line(plan.data() + at, end - at);
+      const std::uint64_t units = rungwell::IndentCount(rungwell::ParseLevel(rungwell::FindLevelField(line)));
+      sink.Write(std::string_view(spaces.data(), std::min<std::size_t>(spaces.size(), 2 * units)));
+      sink.Write(line);
+      at = end;
+    }
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(plan.size()));
+}
+BENCHMARK(BM_Convert)->Unit(benchmark::kMillisecond);
 
 void BM_FindLevelField(benchmark::State& state) {
   const std::vector<std::string> lines = PlanLines(10000);
@@ -47,11 +107,7 @@ void BM_ReadLine(benchmark::State& state) {
   const std::string path = (std::filesystem::temp_directory_path() / "rungwell-bench-readline.csv").string();
   std::size_t bytes = 0;
   {
-    PlanGenerator generator(PlanOptions{});
-    std::string contents;
-    while (contents.size() < 32U << 20) {
-      generator.AppendLine(contents);
-    }
+    const std::string contents = PlanText(32U << 20);
     bytes = contents.size();
     std::FILE* out = std::fopen(path.c_str(), "wb");
     if (out == nullptr || std::fwrite(contents.data(), 1, bytes, out) != bytes || std::fclose(out) != 0) {
