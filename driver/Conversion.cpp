@@ -40,12 +40,23 @@ bool WriteIndent(OutputFile& output, std::uint64_t count) {
 }  // namespace
 
 bool ConvertLines(CsvFileHandle& input, OutputFile& output) {
-  std::string_view line;
-  while (input.ReadLine(line)) {
-    const std::uint64_t indent = IndentCount(ParseLevel(FindLevelField(line)));
-    if (!WriteIndent(output, indent) || !output.Write(line)) {
-      return false;
+  std::string_view bytes;
+  while (input.ReadBlock(bytes)) {
+    std::size_t taken = 0;
+    while (taken < bytes.size()) {
+      const std::size_t newline = bytes.find('\n', taken);
+      if (newline == std::string_view::npos && !input.AtEnd()) {
+        break;
+      }
+      const std::string_view line =
+          bytes.substr(taken, newline == std::string_view::npos ? newline : newline + 1 - taken);
+      const std::uint64_t indent = IndentCount(ParseLevel(FindLevelField(line)));
+      if (!WriteIndent(output, indent) || !output.Write(line)) {
+        return false;
+      }
+      taken += line.size();
     }
+    input.Consume(taken);
   }
   return !input.Error();
 }
