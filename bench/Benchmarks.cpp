@@ -1,6 +1,6 @@
 // Throughput of the conversion apart from the file system: the whole
-// conversion of a plan held in memory, and its parts, the level field search
-// and the block reader.
+// conversion of a plan held in memory, and its parts, the scan and the block
+// reader.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -14,6 +14,7 @@
 
 #include "bench/PlanGenerator.h"
 #include "csv/LevelRule.h"
+#include "driver/Conversion.h"
 #include "io/CsvFileHandle.h"
 #include "io/OutputFile.h"
 
@@ -21,15 +22,6 @@ namespace {
 
 using rungwell::bench::PlanGenerator;
 using rungwell::bench::PlanOptions;
-
-std::vector<std::string> PlanLines(std::size_t count) {
-  PlanGenerator generator(PlanOptions{});
-  std::vector<std::string> lines(count);
-  for (std::string& line : lines) {
-    generator.AppendLine(line);
-  }
-  return lines;
-}
 
 std::string PlanText(std::size_t bytes) {
   PlanGenerator generator(PlanOptions{});
@@ -63,43 +55,47 @@ class MemorySink {
   std::size_t buffered = 0;
 };
 
+// Runs the conversion's own steps over a plan held in memory, a read block at
+// a time, handing each block's lines and indents to take.
+template <typename Take>
+void ConvertInBlocks(std::string_view plan, std::vector<rungwell::LineIndent>& indents, Take take) {
+  while (!plan.empty()) {
+    const std::string_view block = plan.substr(0, rungwell::ReadBlockSize);
+    indents.clear();
+    const std::size_t taken = rungwell::ScanLines(block, block.size() == plan.size(), indents);
+    take(block.substr(0, taken), indents);
+    plan.remove_prefix(taken);
+  }
+}
+
 // The whole conversion of a 16 MB plan in memory: lines found, indented and
 // written to a sink.
 void BM_Convert(benchmark::State& state) {
   const std::string plan = PlanText(16U << 20);
-  const std::string spaces(64, ' ');
+  std::vector<rungwell::LineIndent> indents;
   MemorySink sink;
   for (auto _ : state) {
-    for (std::size_t at = 0; at < plan.size();) {
-      const void* newline = std::memchr(plan.data() + at, '\n', plan.size() - at);
-      const std::size_t end = newline == nullptr
-                                  ? plan.size()
-                                  : static_cast<std::size_t>(static_cast<const char*>(newline) - plan.data()) + 1;
-      const std::string_view line(plan.data() + at, end - at);
-      const std::uint64_t units = rungwell::IndentCount(rungwell::ParseLevel(rungwell::FindLevelField(line)));
-      sink.Write(std::string_view(spaces.data(), std::min<std::size_t>(spaces.size(), 2 * units)));
-      sink.Write(line);
-      at = end;
-    }
+    ConvertInBlocks(plan, indents, [&](std::string_view lines, const std::vector<rungwell::LineIndent>& found) {
+      benchmark::DoNotOptimize(rungwell::WriteIndentedLines(lines, found, sink));
+    });
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(plan.size()));
 }
 BENCHMARK(BM_Convert)->Unit(benchmark::kMillisecond);
 
-void BM_FindLevelField(benchmark::State& state) {
-  const std::vector<std::string> lines = PlanLines(10000);
-  std::size_t bytes = 0;
-  for (const std::string& line : lines) {
-    bytes += line.size();
-  }
+// The scan alone.
+void BM_ScanLines(benchmark::State& state) {
+  const std::string plan = PlanText(16U << 20);
+  std::vector<rungwell::LineIndent> indents;
   for (auto _ : state) {
-    for (const std::string& line : lines) {
-      benchmark::DoNotOptimize(rungwell::FindLevelField(line));
-    }
+    ConvertInBlocks(plan, indents, [](std::string_view lines, const std::vector<rungwell::LineIndent>& found) {
+      benchmark::DoNotOptimize(lines.data());
+      benchmark::DoNotOptimize(found.data());
+    });
   }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(bytes));
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(plan.size()));
 }
-BENCHMARK(BM_FindLevelField);
+BENCHMARK(BM_ScanLines)->Unit(benchmark::kMillisecond);
 
 // Reads a file of realistic lines, served from the page cache after the first
 // pass, so what is measured is the reader rather than the disk.
