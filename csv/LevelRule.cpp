@@ -10,6 +10,17 @@
 #define RUNGWELL_SSE2 1
 #endif
 
+#if defined(RUNGWELL_SSE2) && defined(__GNUC__)
+#include <immintrin.h>
+// The scan is compiled a second time for processors with BMI2, and that copy
+// is chosen at run time where the processor has it.
+#define RUNGWELL_BMI2 1
+#define RUNGWELL_TARGET_BMI2 __attribute__((target("bmi,bmi2,popcnt")))
+#define RUNGWELL_INLINE inline __attribute__((always_inline))
+#else
+#define RUNGWELL_INLINE inline
+#endif
+
 namespace rungwell {
 
 namespace {
@@ -69,28 +80,43 @@ unsigned LowestBit(std::uint64_t bits) noexcept {
 #endif
 }
 
-unsigned CountBits(std::uint64_t bits) noexcept {
+// The two bit operations that pick the level field's separator: how many
+// bits a mask has, and where its (n+1)th bit is, for n below LevelColumn.
+struct PortableBits {
+  static unsigned Count(std::uint64_t bits) noexcept {
 #if defined(__GNUC__) && defined(__POPCNT__)
-  return static_cast<unsigned>(__builtin_popcountll(bits));
+    return static_cast<unsigned>(__builtin_popcountll(bits));
 #else
-  // Without the instruction, the compiler's own count is a call; this is not.
-  bits -= (bits >> 1U) & 0x5555555555555555U;
-  bits = (bits & 0x3333333333333333U) + ((bits >> 2U) & 0x3333333333333333U);
-  bits = (bits + (bits >> 4U)) & 0x0F0F0F0F0F0F0F0FU;
-  return static_cast<unsigned>((bits * 0x0101010101010101U) >> 56U);
+    // Without the instruction, the compiler's own count is a call; this is not.
+    bits -= (bits >> 1U) & 0x5555555555555555U;
+    bits = (bits & 0x3333333333333333U) + ((bits >> 2U) & 0x3333333333333333U);
+    bits = (bits + (bits >> 4U)) & 0x0F0F0F0F0F0F0F0FU;
+    return static_cast<unsigned>((bits * 0x0101010101010101U) >> 56U);
 #endif
-}
-
-// Index of the set bit of bits that has n set bits below it, for n below
-// LevelColumn. Clears the lowest bit a fixed number of times, each only when
-// needed, so that no branch depends on n. The top bit keeps the result
-// defined when bits has no more than n bits; it is not used then.
-unsigned NthBit(std::uint64_t bits, unsigned n) noexcept {
-  for (unsigned i = 0; i + 1 < LevelColumn; ++i) {
-    bits &= bits - static_cast<std::uint64_t>(i < n);
   }
-  return LowestBit(bits | (std::uint64_t{1} << 63U));
-}
+
+  // Clears the lowest bit a fixed number of times, each only when needed,
+  // so that no branch depends on n. The top bit keeps the result defined
+  // when bits has no more than n bits; it is not used then.
+  static unsigned Nth(std::uint64_t bits, unsigned n) noexcept {
+    for (unsigned i = 0; i + 1 < LevelColumn; ++i) {
+      bits &= bits - static_cast<std::uint64_t>(i < n);
+    }
+    return LowestBit(bits | (std::uint64_t{1} << 63U));
+  }
+};
+
+#ifdef RUNGWELL_BMI2
+// pdep puts a single bit on the (n+1)th set bit of the mask in one step.
+struct Bmi2Bits {
+  RUNGWELL_TARGET_BMI2 static unsigned Count(std::uint64_t bits) noexcept {
+    return static_cast<unsigned>(_mm_popcnt_u64(bits));
+  }
+  RUNGWELL_TARGET_BMI2 static unsigned Nth(std::uint64_t bits, unsigned n) noexcept {
+    return static_cast<unsigned>(_tzcnt_u64(_pdep_u64(std::uint64_t{1} << n, bits)));
+  }
+};
+#endif
 
 // All ones when bit i of bits is set, else zero.
 std::uint64_t SpreadBit(std::uint64_t bits, unsigned i) noexcept {
@@ -116,10 +142,11 @@ struct LineState {
 // Counts off the separators that one line has in the block at offset at, and
 // notes where the level field starts should it be among them. Where it
 // starts varies from line to line, so the choice is made without branches.
-void PassSeparators(LineState& line, std::uint64_t separators, std::size_t at) noexcept {
-  const unsigned count = CountBits(separators);
+template <typename Bits>
+RUNGWELL_INLINE void PassSeparators(LineState& line, std::uint64_t separators, std::size_t at) noexcept {
+  const unsigned count = Bits::Count(separators);
   const bool reached = line.separatorsToGo > 0 && count >= line.separatorsToGo;
-  const unsigned last = NthBit(separators, line.separatorsToGo > 0 ? line.separatorsToGo - 1 : 0);
+  const unsigned last = Bits::Nth(separators, line.separatorsToGo > 0 ? line.separatorsToGo - 1 : 0);
   line.fieldStart = reached ? at + last + 1 : line.fieldStart;
   line.separatorsToGo = count >= line.separatorsToGo ? 0 : line.separatorsToGo - count;
 }
@@ -142,8 +169,6 @@ void EndLine(std::string_view bytes, LineState& line, std::size_t end, std::vect
   line.separatorsToGo = LevelColumn;
 }
 
-}  // namespace
-
 // Each 64-byte block is classified once. Its newlines end lines; its commas
 // and quotation marks matter only until a line's level field is found. A
 // comma separates fields when the quotation marks before it on its line are
@@ -152,7 +177,8 @@ void EndLine(std::string_view bytes, LineState& line, std::size_t end, std::vect
 // it off, and a line-wide parity gives the same fields as one kept per field.
 // The parity form lets a whole block be judged at once, from the parity of
 // the block's own marks, flipped where the line started at an odd count.
-std::size_t ScanLines(std::string_view bytes, bool final, std::vector<LineIndent>& indents) {
+template <typename Bits>
+RUNGWELL_INLINE std::size_t ScanWith(std::string_view bytes, bool final, std::vector<LineIndent>& indents) {
   LineState line;
   for (std::size_t at = 0; at < bytes.size(); at += BlockSize) {
     const char* block = bytes.data() + at;
@@ -171,7 +197,7 @@ std::size_t ScanLines(std::string_view bytes, bool final, std::vector<LineIndent
       const std::uint64_t newline = newlines & (std::uint64_t{0} - newlines);  // the lowest, or none
       // The line's part of the block: through its newline, or to the block's end.
       const std::uint64_t part = ahead & ((newline << 1U) - 1);
-      PassSeparators(line, masks.commas & part & ~(parity ^ line.quoteFlip), at);
+      PassSeparators<Bits>(line, masks.commas & part & ~(parity ^ line.quoteFlip), at);
       if (newline == 0) {
         // The line goes on into the next block, quoted as it is at this one's end.
         line.quoteFlip = SpreadBit(parity ^ line.quoteFlip, BlockSize - 1);
@@ -188,6 +214,24 @@ std::size_t ScanLines(std::string_view bytes, bool final, std::vector<LineIndent
     EndLine(bytes, line, bytes.size(), indents);
   }
   return line.start;
+}
+
+#ifdef RUNGWELL_BMI2
+RUNGWELL_TARGET_BMI2 std::size_t ScanWithBmi2(std::string_view bytes, bool final, std::vector<LineIndent>& indents) {
+  return ScanWith<Bmi2Bits>(bytes, final, indents);
+}
+#endif
+
+}  // namespace
+
+std::size_t ScanLines(std::string_view bytes, bool final, std::vector<LineIndent>& indents) {
+#ifdef RUNGWELL_BMI2
+  static const bool bmi2 = __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt");
+  if (bmi2) {
+    return ScanWithBmi2(bytes, final, indents);
+  }
+#endif
+  return ScanWith<PortableBits>(bytes, final, indents);
 }
 
 std::int32_t ParseLevel(std::string_view text) noexcept {
