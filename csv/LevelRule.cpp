@@ -131,6 +131,10 @@ bool IsDigit(char c) noexcept {
   return c >= '0' && c <= '9';
 }
 
+// The scan counts the separators before the level field, so there must be
+// some, and picks the last of them by its rank in a 64-bit mask.
+static_assert(LevelColumn > 0 && LevelColumn <= 64, "the scan handles level columns 1 to 64");
+
 // Where the scan stands in the line it is in.
 struct LineState {
   std::size_t start = 0;                  // offset of the line's first byte
