@@ -53,7 +53,7 @@ seconds() {  # mode output command: prints the command's wall time in seconds
 
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
-echo "| Input | Output | dd+mv | Rungwell | Rungwell ÷ dd+mv | \`cat in > out\` | Peak memory |"
+echo "| Input | Output | dd+mv | Rungwell | Rungwell ÷ dd+mv (lowest-highest) | \`cat in > out\` | Peak memory |"
 echo "|---|---|---|---|---|---|---|"
 for megabytes in ${sizes//,/ }; do
   "$generate" "$input" "$megabytes" "$@"
@@ -80,12 +80,15 @@ for megabytes in ${sizes//,/ }; do
     baseline_s=$(awk '{ print $1 }' "$work/times" | median)
     tool_s=$(awk '{ print $2 }' "$work/times" | median)
     ratio=$(awk '{ print $2 / $1 }' "$work/times" | median)
+    # The spread of the ratios shows whether the runs can be trusted.
+    spread=$(awk '{ print $2 / $1 }' "$work/times" | sort -g | awk 'NR == 1 { low = $1 } { high = $1 }
+      END { printf "%.2f-%.2f", low, high }')
     cat_s=$(awk '{ print $3 }' "$work/times" | median)
-    awk -v bytes="$bytes" -v mode="$mode" -v b="$baseline_s" -v t="$tool_s" -v r="$ratio" -v c="$cat_s" \
+    awk -v bytes="$bytes" -v mode="$mode" -v b="$baseline_s" -v t="$tool_s" -v r="$ratio" -v spread="$spread" -v c="$cat_s" \
       -v kib="$peak_kib" -v runs="$runs" -v options="$*" 'BEGIN {
-      printf "| %.0f MB%s, %d runs | %s | %.3f s, %.0f MB/s | %.3f s, %.0f MB/s | %.2f | %.3f s, %.0f MB/s | %.1f MiB |\n",
+      printf "| %.0f MB%s, %d runs | %s | %.3f s, %.0f MB/s | %.3f s, %.0f MB/s | %.2f (%s) | %.3f s, %.0f MB/s | %.1f MiB |\n",
         bytes / 1e6, options == "" ? "" : " " options, runs, mode, b, bytes / 1e6 / b, t, bytes / 1e6 / t, r,
-        c, bytes / 1e6 / c, kib / 1024
+        spread, c, bytes / 1e6 / c, kib / 1024
     }'
   done
   rm -f "$work"/*.csv
