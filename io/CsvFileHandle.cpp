@@ -162,21 +162,23 @@ bool CsvFileHandle::Fill() {
     buffer = std::move(larger);
     capacity *= 2;
   }
-  for (;;) {
+  // A pipe gives a few KiB at a time; the buffer is filled all the same, so
+  // that a long line is not scanned again after every small read.
+  while (filled < capacity) {
     errno = 0;
     const long long count = ReadSome(descriptor, buffer.get() + filled, capacity - filled);
-    if (count >= 0) {
+    if (count > 0) {
       filled += static_cast<std::size_t>(count);
-      atEnd = count == 0;
-      return true;
-    }
-    // A signal that interrupts the read is no error of the file's.
-    if (errno != EINTR) {
+    } else if (count == 0) {
+      atEnd = true;
+      break;
+    } else if (errno != EINTR) {  // a signal that interrupts the read is no error of the file's
       // errno should say why; EIO is the honest fallback should it not.
       error = std::error_code(errno != 0 ? errno : EIO, std::generic_category());
       return false;
     }
   }
+  return true;
 }
 
 }  // namespace rungwell

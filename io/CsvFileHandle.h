@@ -36,10 +36,11 @@ class CsvFileHandle {
   // handle stays closed and Error() says why.
   bool Open(const std::string& path);
 
-  // Reads the next block and gives every byte not yet consumed: what the
-  // earlier calls gave but Consume did not take, then what was just read.
-  // When the unconsumed bytes fill the whole buffer, it doubles first, so
-  // that a line of any length is given whole in the end. False at the end of
+  // Reads until the buffer is full or the file ends, and gives every byte
+  // not yet consumed: what the earlier calls gave but Consume did not take,
+  // then what was just read. When the unconsumed bytes fill the whole
+  // buffer, it doubles first, so that a line of any length is given whole in
+  // the end. False at the end of
   // the input with nothing left, and after a read error. The bytes stay valid
   // until the next ReadBlock, ReadLine or Close.
   bool ReadBlock(std::string_view& bytes);
