@@ -1,13 +1,19 @@
 #!/usr/bin/env bash
-# Times Rungwell against `cat in > out` on the same generated plan, in
-# alternating runs, and prints the median ratio, the throughput and the peak
-# resident memory.
-#   bench/run.sh [MEGABYTES] [RUNS] [generator options such as --crlf --long-lines]
+# Times Rungwell against the least that a safe copy costs: `dd bs=1M` of the
+# input into a temporary file beside the output, then `mv` over it, which is
+# what Rungwell must do too so that a failed run leaves no half-written file.
+# `cat in > out` runs beside them for scale. Each size is timed with no earlier
+# output (fresh) and over one (replacing), in paired runs whose order
+# alternates; it prints a Markdown table of medians and the peak memory.
+#   bench/run.sh [MEGABYTES[,MEGABYTES...]] [RUNS] [generator options such as --crlf --long-lines]
+# Defaults: 300,2000 and 9. RUNGWELL_BENCH_TOUCH_GIB=N writes to N GiB of
+# fresh memory before each timed command (see the README).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-megabytes=${1:-300}
+sizes=${1:-300,2000}
 runs=${2:-9}
 shift $(($# > 2 ? 2 : $#))
+touch_gib=${RUNGWELL_BENCH_TOUCH_GIB:-0}
 
 cmake --preset bench -S "$root" >/dev/null
 cmake --build --preset bench >/dev/null
@@ -16,46 +22,74 @@ generate=$root/build/bench/bench/rungwell_generate_plan
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/rungwell-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
-"$generate" "$work/plan.csv" "$megabytes" "$@"
-bytes=$(stat -c %s "$work/plan.csv")
+input=$work/plan.csv
 
-seconds() {  # runs a command, prints its wall time in seconds
+baseline() {
+  dd if="$input" of="$work/.copy.tmp" bs=1M status=none
+  mv "$work/.copy.tmp" "$work/copy.csv"
+}
+convert() { "$tool" "$input"; }
+concatenate() { cat "$input" >"$work/cat.csv"; }
+
+# Starts every timed command alike: no dirty pages of an earlier run still
+# being written back, the output there or not as the mode says and, on request,
+# memory that the virtual machine has already handed over (its first write to
+# memory it has just been given is slow).
+prepare() {  # mode output
+  [ "$1" = fresh ] && rm -f "$2"
+  sync
+  if [ "$touch_gib" -gt 0 ]; then
+    dd if=/dev/zero of=/dev/null bs="${touch_gib}G" count=1 iflag=fullblock status=none
+  fi
+}
+
+seconds() {  # mode output command: prints the command's wall time in seconds
+  prepare "$1" "$2"
   local start=$EPOCHREALTIME
-  "$@"
+  "$3"
   local end=$EPOCHREALTIME
   echo "$start $end" | awk '{ printf "%.6f\n", $2 - $1 }'
 }
-copy() { cat "$work/plan.csv" >"$work/copy.csv"; }
-convert() { "$tool" "$work/plan.csv"; }
 
-# One warm-up of each, so that the input is in the page cache and both
-# outputs exist, as they will in every timed run.
-copy
-convert
-: >"$work/times"
-for ((i = 0; i < runs; i++)); do
-  copied=$(seconds copy)
-  converted=$(seconds convert)
-  # The same once more with no earlier output to replace: replacing a file by
-  # rename makes the file system commit the new one's blocks at once, which
-  # costs more than the truncation that `cat in > out` gets.
-  rm -f "$work/plan_new.csv"
-  echo "$copied $converted $(seconds convert)" >>"$work/times"
+median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+echo "| Input | Output | dd+mv | Rungwell | Rungwell ÷ dd+mv (lowest-highest) | \`cat in > out\` | Peak memory |"
+echo "|---|---|---|---|---|---|---|"
+for megabytes in ${sizes//,/ }; do
+  "$generate" "$input" "$megabytes" "$@"
+  bytes=$(stat -c %s "$input")
+  # One of each untimed, so that the input is in the page cache.
+  baseline
+  convert
+  concatenate
+  peak_kib=$(/usr/bin/time -f %M "$tool" "$input" 2>&1 >/dev/null)
+  for mode in fresh replacing; do
+    : >"$work/times"
+    for ((i = 0; i < runs; i++)); do
+      # Whichever of the pair runs second may meet the first one's writeback
+      # despite the sync, so the two take turns.
+      if ((i % 2 == 0)); then
+        copied=$(seconds $mode "$work/copy.csv" baseline)
+        converted=$(seconds $mode "$work/plan_new.csv" convert)
+      else
+        converted=$(seconds $mode "$work/plan_new.csv" convert)
+        copied=$(seconds $mode "$work/copy.csv" baseline)
+      fi
+      echo "$copied $converted $(seconds $mode "$work/cat.csv" concatenate)" >>"$work/times"
+    done
+    baseline_s=$(awk '{ print $1 }' "$work/times" | median)
+    tool_s=$(awk '{ print $2 }' "$work/times" | median)
+    ratio=$(awk '{ print $2 / $1 }' "$work/times" | median)
+    # The spread of the ratios shows whether the runs can be trusted.
+    spread=$(awk '{ print $2 / $1 }' "$work/times" | sort -g | awk 'NR == 1 { low = $1 } { high = $1 }
+      END { printf "%.2f-%.2f", low, high }')
+    cat_s=$(awk '{ print $3 }' "$work/times" | median)
+    awk -v bytes="$bytes" -v mode="$mode" -v b="$baseline_s" -v t="$tool_s" -v r="$ratio" -v spread="$spread" -v c="$cat_s" \
+      -v kib="$peak_kib" -v runs="$runs" -v options="$*" 'BEGIN {
+      printf "| %.0f MB%s, %d runs | %s | %.3f s, %.0f MB/s | %.3f s, %.0f MB/s | %.2f (%s) | %.3f s, %.0f MB/s | %.1f MiB |\n",
+        bytes / 1e6, options == "" ? "" : " " options, runs, mode, b, bytes / 1e6 / b, t, bytes / 1e6 / t, r,
+        spread, c, bytes / 1e6 / c, kib / 1024
+    }'
+  done
+  rm -f "$work"/*.csv
 done
-
-peak_kib=$(/usr/bin/time -f %M "$tool" "$work/plan.csv" 2>&1 >/dev/null)
-median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
-cat_median=$(awk '{ print $1 }' "$work/times" | median)
-tool_median=$(awk '{ print $2 }' "$work/times" | median)
-ratio_median=$(awk '{ print $2 / $1 }' "$work/times" | median)
-fresh_median=$(awk '{ print $3 }' "$work/times" | median)
-fresh_ratio=$(awk '{ print $3 / $1 }' "$work/times" | median)
-
-awk -v bytes="$bytes" -v c="$cat_median" -v t="$tool_median" -v r="$ratio_median" -v f="$fresh_median" \
-  -v fr="$fresh_ratio" -v kib="$peak_kib" -v runs="$runs" 'BEGIN {
-  printf "input                      %.1f MB, %d paired runs\n", bytes / 1e6, runs
-  printf "cat in > out               %.3f s median, %.0f MB/s\n", c, bytes / 1e6 / c
-  printf "Rungwell, replacing output %.3f s median, %.0f MB/s, ratio to cat %.2f\n", t, bytes / 1e6 / t, r
-  printf "Rungwell, new output       %.3f s median, %.0f MB/s, ratio to cat %.2f\n", f, bytes / 1e6 / f, fr
-  printf "peak memory                %.1f MiB\n", kib / 1024
-}'

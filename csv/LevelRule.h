@@ -1,8 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <string>
 #include <string_view>
+#include <vector>
 
 namespace rungwell {
 
@@ -12,15 +13,20 @@ inline constexpr int LevelColumn = 5;
 // Put in front of a line once for each level above 1.
 inline constexpr std::string_view IndentUnit = "  ";
 
-// The text of the level column of one line, exactly as it stands there:
-// quotation marks, spaces and, when it is the last field, the line end stay in
-// it. Commas separate fields except between double quotation marks; every
-// quotation mark toggles that protection, which starts anew with each field.
-// Empty when the line has fewer fields than the level column needs.
-std::string_view FindLevelField(std::string_view line) noexcept;
+// A line that needs indentation: where it starts in the scanned bytes, and
+// how many IndentUnits go in front of it.
+struct LineIndent {
+  std::size_t lineStart;
+  std::uint64_t units;
+};
 
-// The same text as an owned string, for callers that keep it beyond the line.
-std::string ExtractLevelField(const std::string& line);
+// Scans the whole lines at the front of bytes and appends a LineIndent for
+// each line whose level is above 1. Returns how many bytes those lines take,
+// through the last newline; when final, the bytes after it are the last line
+// and count too. The level is read from the level column: commas separate
+// fields except between double quotation marks, and every quotation mark
+// toggles that protection, which starts anew with each line.
+std::size_t ScanLines(std::string_view bytes, bool final, std::vector<LineIndent>& indents);
 
 // Reads a level as atoi does: C-locale white space skipped, an optional sign,
 // then decimal digits up to the first other byte; no digits give 0. Values

@@ -1,51 +1,20 @@
 #include "driver/Conversion.h"
 
-#include <algorithm>
-#include <array>
-#include <string>
-
-#include "csv/LevelRule.h"
 #include "io/CsvFileHandle.h"
 #include "io/OutputFile.h"
 
 namespace rungwell {
 
-namespace {
-
-constexpr std::size_t UnitsPerBlock = 2048;
-
-constexpr std::array<char, UnitsPerBlock * IndentUnit.size()> RepeatIndentUnit() {
-  std::array<char, UnitsPerBlock * IndentUnit.size()> block{};
-  for (std::size_t i = 0; i < block.size(); ++i) {
-    block[i] = IndentUnit[i % IndentUnit.size()];
-  }
-  return block;
-}
-
-constexpr auto IndentBlock = RepeatIndentUnit();
-
-// Writes IndentUnit count times, a block at a time, so that even a level in
-// the millions costs no more memory than the block.
-bool WriteIndent(OutputFile& output, std::uint64_t count) {
-  while (count > 0) {
-    const auto units = static_cast<std::size_t>(std::min<std::uint64_t>(count, UnitsPerBlock));
-    if (!output.Write(std::string_view(IndentBlock.data(), units * IndentUnit.size()))) {
-      return false;
-    }
-    count -= units;
-  }
-  return true;
-}
-
-}  // namespace
-
 bool ConvertLines(CsvFileHandle& input, OutputFile& output) {
-  std::string_view line;
-  while (input.ReadLine(line)) {
-    const std::uint64_t indent = IndentCount(ParseLevel(FindLevelField(line)));
-    if (!WriteIndent(output, indent) || !output.Write(line)) {
+  std::vector<LineIndent> indents;
+  std::string_view bytes;
+  while (input.ReadBlock(bytes)) {
+    indents.clear();
+    const std::size_t taken = ScanLines(bytes, input.AtEnd(), indents);
+    if (!WriteIndentedLines(bytes.substr(0, taken), indents, output)) {
       return false;
     }
+    input.Consume(taken);
   }
   return !input.Error();
 }

@@ -44,7 +44,7 @@ int Convert(const std::string& inputPath) {
   // Created only once the input is known to be readable, so that a run that
   // fails there leaves nothing behind.
   OutputFile output(OutputPathFor(inputPath));
-  if (!output.Create(input.PermissionBits())) {
+  if (!output.Create(input.PermissionBits().value_or(DefaultPermissions))) {
     return Report(output.Path(), output.Error());
   }
   if (!ConvertLines(input, output)) {

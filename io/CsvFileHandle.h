@@ -1,27 +1,29 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
 
 namespace rungwell {
 
-// Size of the read buffer, and so of the block that each read from the input
-// file fills. Lines are not limited by it: the buffer grows to hold a longer
-// line whole.
+// Size of the read buffer, and so of each read from the input file. Lines are
+// not limited by it: the buffer grows to hold a longer line whole.
 #ifdef RUNGWELL_TINY_BUFFERS
-// A few dozen bytes, so that tests and fuzzing meet buffer edges at every turn.
-inline constexpr std::size_t LineBufferSize = 61;
+// A little over two 64-byte scan blocks, so that tests and fuzzing meet the
+// edges of reads, of scan blocks and of the buffer at every turn.
+inline constexpr std::size_t ReadBlockSize = 157;
 #else
-inline constexpr std::size_t LineBufferSize = std::size_t{1} << 18;
+// Large enough that the cost of each system call vanishes, small enough to
+// stay in the processor's cache between the read and the scan.
+inline constexpr std::size_t ReadBlockSize = std::size_t{1} << 20;
 #endif
 
-// Owns one input file and hands it out a line at a time. The file is read in
-// binary mode and every byte comes back as it was, NUL and Ctrl-Z included;
-// each line keeps its own terminator, or its lack of one at the end of the file.
+// Owns one input file and hands it out a block at a time, or a line at a
+// time. The file is read in binary mode and every byte comes back as it was,
+// NUL and Ctrl-Z included.
 class CsvFileHandle {
  public:
   CsvFileHandle() = default;
@@ -34,22 +36,29 @@ class CsvFileHandle {
   // handle stays closed and Error() says why.
   bool Open(const std::string& path);
 
-  // The next line, or an empty string at the end of the input and after a read
-  // error; no line is ever empty, since it holds at least its terminator.
+  // Reads until the buffer is full or the file ends, and gives every byte
+  // not yet consumed: what the earlier calls gave but Consume did not take,
+  // then what was just read. When the unconsumed bytes fill the whole
+  // buffer, it doubles first, so that a line of any length is given whole in
+  // the end. False at the end of
+  // the input with nothing left, and after a read error. The bytes stay valid
+  // until the next ReadBlock, ReadLine or Close.
+  bool ReadBlock(std::string_view& bytes);
+
+  // Takes the first count bytes of those the last ReadBlock gave.
+  void Consume(std::size_t count) noexcept { consumed += count; }
+
+  // True once the file has nothing more to give than the bytes already read.
+  bool AtEnd() const noexcept { return atEnd; }
+
+  // The next line with its terminator, or an empty string at the end of the
+  // input and after a read error; no line is ever empty, since it holds at
+  // least its terminator or, last in the file, a byte before the end.
   std::string ReadLine();
 
-  // Like ReadLine(), but fills the caller's string so that its storage is
-  // reused from line to line. False at the end of the input or on error.
-  bool ReadLine(std::string& line);
-
-  // The next line as a view into the handle's own buffer, so that nothing is
-  // copied; it stays valid until the next read or Close. False at the end of
-  // the input or on error.
-  bool ReadLine(std::string_view& line);
-
-  // The open file's permission bits, for a copy of it to take over; the
-  // usual 0666 where the system has none to tell.
-  unsigned PermissionBits() const noexcept { return permissionBits; }
+  // The file's permission bits, for an output that should have the same;
+  // none where the system keeps no such bits (Windows) or while closed.
+  std::optional<unsigned> PermissionBits() const noexcept { return permissions; }
 
   // Releases the file and the buffer; harmless on a closed handle.
   void Close() noexcept;
@@ -59,15 +68,15 @@ class CsvFileHandle {
 
  private:
   bool Fail(int errorNumber);
-  bool Refill(std::size_t& searched);
+  bool Fill();
 
-  std::FILE* file = nullptr;
+  int descriptor = -1;
   std::unique_ptr<char[]> buffer;
   std::size_t capacity = 0;  // size of buffer
-  std::size_t unread = 0;    // offset of the first byte not yet handed out
+  std::size_t consumed = 0;  // offset of the first byte not yet consumed
   std::size_t filled = 0;    // offset one past the last byte read into buffer
   bool atEnd = false;        // the file has nothing more to read
-  unsigned permissionBits = 0666;
+  std::optional<unsigned> permissions;
   std::error_code error;
 };
 

@@ -193,6 +193,9 @@ TEST(Cli, EndedMidRunLeavesTheFolderAsItWas) {
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
+      // As from a terminal: a test run started in the background of a script
+      // ignores Ctrl-C, and the program would keep it so.
+      (void)signal(SIGINT, SIG_DFL);
       execl(program.c_str(), program.c_str(), fifo.c_str(), static_cast<char*>(nullptr));
       _exit(127);
     }

@@ -123,7 +123,7 @@ TEST(ConvertLines, IndentsALongLineOnceByItsOwnLevel) {
   // Past the read buffer, text that looks like further level fields must not
   // start lines of its own.
   std::string line = "1,n,a,b,c,3,";
-  while (line.size() < 4 * LineBufferSize) {
+  while (line.size() < 4 * ReadBlockSize) {
     line += "x,y,z,w,v,9,";
   }
   line += "\n";

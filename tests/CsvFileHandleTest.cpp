@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <string>
@@ -22,14 +23,39 @@ std::vector<std::string> ReadAllLines(CsvFileHandle& handle) {
   return lines;
 }
 
+// Splits the lines out of the blocks as the conversion does: whole lines are
+// consumed, an unfinished one waits for the next block, unless it is the last.
+std::vector<std::string> ReadAllLinesByBlock(CsvFileHandle& handle) {
+  std::vector<std::string> lines;
+  std::string_view bytes;
+  while (handle.ReadBlock(bytes)) {
+    std::size_t taken = 0;
+    for (std::size_t newline = bytes.find('\n'); newline != std::string_view::npos; newline = bytes.find('\n', taken)) {
+      lines.emplace_back(bytes.substr(taken, newline + 1 - taken));
+      taken = newline + 1;
+    }
+    if (handle.AtEnd() && taken < bytes.size()) {
+      lines.emplace_back(bytes.substr(taken));
+      taken = bytes.size();
+    }
+    handle.Consume(taken);
+  }
+  return lines;
+}
+
+// The file's lines read both ways, which must agree.
 std::vector<std::string> LinesOfFile(const std::string& contents) {
   TempDir dir;
   const std::string path = dir.File("in.csv");
   WriteFile(path, contents);
-  CsvFileHandle handle;
-  EXPECT_TRUE(handle.Open(path)) << handle.Error().message();
-  std::vector<std::string> lines = ReadAllLines(handle);
-  EXPECT_FALSE(handle.Error());
+  CsvFileHandle byLine;
+  CsvFileHandle byBlock;
+  EXPECT_TRUE(byLine.Open(path)) << byLine.Error().message();
+  EXPECT_TRUE(byBlock.Open(path)) << byBlock.Error().message();
+  std::vector<std::string> lines = ReadAllLines(byLine);
+  EXPECT_EQ(ReadAllLinesByBlock(byBlock), lines);
+  EXPECT_FALSE(byLine.Error());
+  EXPECT_FALSE(byBlock.Error());
   return lines;
 }
 
@@ -45,6 +71,9 @@ TEST(CsvFileHandleOpen, FailsWithTheReasonAndStaysClosed) {
     EXPECT_FALSE(handle.Open(c.path)) << c.path;
     EXPECT_EQ(handle.Error(), std::error_code(c.error, std::generic_category())) << c.path;
     EXPECT_TRUE(handle.ReadLine().empty()) << c.path;
+    std::string_view bytes;
+    EXPECT_FALSE(handle.ReadBlock(bytes)) << c.path;
+    EXPECT_FALSE(handle.PermissionBits()) << c.path;
   }
 }
 
@@ -100,8 +129,8 @@ TEST(CsvFileHandleReadLine, KeepsEveryByte) {
 // Lines that end just before, at, and just past the edge of the read buffer,
 // and lines spanning it several times, come back whole.
 TEST(CsvFileHandleReadLine, ReturnsWholeLinesAcrossBufferEdges) {
-  const std::size_t lengths[] = {LineBufferSize - 2, LineBufferSize - 1, LineBufferSize,
-                                 LineBufferSize + 1, 3 * LineBufferSize, 5 * LineBufferSize + 7};
+  const std::size_t lengths[] = {ReadBlockSize - 2, ReadBlockSize - 1, ReadBlockSize,
+                                 ReadBlockSize + 1, 3 * ReadBlockSize, 5 * ReadBlockSize + 7};
   for (std::size_t length : lengths) {
     for (const bool finalNewline : {true, false}) {
       // The first line is the one whose end falls on the edge; its last byte
@@ -128,7 +157,7 @@ std::string Row(std::size_t length, std::string_view terminator) {
 }
 
 TEST(CsvFileHandleReadLine, KeepsLinesWholeWhereReadsMeet) {
-  const std::size_t block = LineBufferSize;
+  const std::size_t block = ReadBlockSize;
   struct Case {
     const char* name;
     std::vector<std::string> lines;
@@ -160,31 +189,60 @@ TEST(CsvFileHandleReadLine, ManyShortLinesSpanningManyBuffers) {
   EXPECT_EQ(LinesOfFile(contents), expected);
 }
 
-TEST(CsvFileHandleReadLine, CallerStringIsReusedAndCleared) {
+// Bytes left unconsumed come again, ahead of the new ones; when they fill the
+// buffer it grows, so that a line longer than any read still arrives whole.
+TEST(CsvFileHandleReadBlock, GivesUnconsumedBytesAgainAndGrowsForThem) {
   TempDir dir;
-  WriteFile(dir.File("in.csv"), std::string(3 * LineBufferSize, 'x') + "\nshort\n");
+  const std::string contents = Row(3 * ReadBlockSize + 5, "\n") + "short\n";
+  WriteFile(dir.File("in.csv"), contents);
   CsvFileHandle handle;
   ASSERT_TRUE(handle.Open(dir.File("in.csv")));
-  std::string line = "left over";
-  ASSERT_TRUE(handle.ReadLine(line));
-  EXPECT_EQ(line.size(), 3 * LineBufferSize + 1);
-  ASSERT_TRUE(handle.ReadLine(line));
-  EXPECT_EQ(line, "short\n");
-  EXPECT_FALSE(handle.ReadLine(line));
-  EXPECT_EQ(line, "");
+  std::string_view bytes;
+  std::size_t reads = 0;
+  while (handle.ReadBlock(bytes) && !handle.AtEnd()) {
+    ASSERT_EQ(bytes, std::string_view(contents).substr(0, bytes.size()));
+    ++reads;
+  }
+  EXPECT_GE(reads, 2U);
+  EXPECT_EQ(bytes, contents);
+  handle.Consume(contents.size() - 6);
+  ASSERT_TRUE(handle.ReadBlock(bytes));
+  EXPECT_EQ(bytes, "short\n");
+  EXPECT_TRUE(handle.AtEnd());
+  handle.Consume(bytes.size());
+  EXPECT_FALSE(handle.ReadBlock(bytes));
+  EXPECT_EQ(handle.ReadLine(), "");
+  EXPECT_FALSE(handle.Error());
 }
+
+#ifndef _WIN32
+TEST(CsvFileHandleOpen, KnowsThePermissionBits) {
+  TempDir dir;
+  WriteFile(dir.File("in.csv"), "a\n");
+  ASSERT_EQ(chmod(dir.File("in.csv").c_str(), 0640), 0);
+  CsvFileHandle handle;
+  ASSERT_TRUE(handle.Open(dir.File("in.csv")));
+  EXPECT_EQ(handle.PermissionBits(), 0640U);
+}
+#endif
 
 #ifdef __linux__
 // Reading this process's own memory at offset 0 fails with EIO, although the
 // open succeeds: a real read error, without special hardware.
-TEST(CsvFileHandleReadLine, ReadErrorIsReportedNotTakenForTheEnd) {
+TEST(CsvFileHandleReadBlock, ReadErrorIsReportedNotTakenForTheEnd) {
+  const std::error_code eio(EIO, std::generic_category());
   CsvFileHandle handle;
   ASSERT_TRUE(handle.Open("/proc/self/mem"));
-  std::string line = "stale";
-  EXPECT_FALSE(handle.ReadLine(line));
-  EXPECT_EQ(line, "");
-  EXPECT_EQ(handle.Error(), std::error_code(EIO, std::generic_category()));
-  EXPECT_FALSE(handle.ReadLine(line));
+  std::string_view bytes = "stale";
+  EXPECT_FALSE(handle.ReadBlock(bytes));
+  EXPECT_TRUE(bytes.empty());
+  EXPECT_EQ(handle.Error(), eio);
+  EXPECT_FALSE(handle.ReadBlock(bytes));
+  EXPECT_EQ(handle.ReadLine(), "");
+
+  ASSERT_TRUE(handle.Open("/proc/self/mem"));
+  EXPECT_EQ(handle.ReadLine(), "");
+  EXPECT_EQ(handle.Error(), eio);
 }
 #endif
 

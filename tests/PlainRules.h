@@ -7,8 +7,10 @@
 #include <cstdint>
 #include <cstdlib>
 #include <limits>
+#include <ostream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "csv/LevelRule.h"
 
@@ -49,4 +51,40 @@ inline std::int32_t Level(std::string_view text) {
   return static_cast<std::int32_t>(value);
 }
 
+// Line by line, as the rule is written: what ScanLines should append, and the
+// count of bytes it should take.
+struct Scan {
+  std::vector<LineIndent> indents;
+  std::size_t taken = 0;
+};
+
+inline Scan ScanLines(std::string_view bytes, bool final) {
+  Scan scan;
+  while (scan.taken < bytes.size()) {
+    const std::size_t newline = bytes.find('\n', scan.taken);
+    if (newline == std::string_view::npos && !final) {
+      break;
+    }
+    const std::size_t end = newline == std::string_view::npos ? bytes.size() : newline + 1;
+    const std::int32_t level = Level(LevelField(bytes.substr(scan.taken, end - scan.taken)));
+    if (level > 1) {
+      scan.indents.push_back({scan.taken, static_cast<std::uint64_t>(level) - 1});
+    }
+    scan.taken = end;
+  }
+  return scan;
+}
+
 }  // namespace rungwell::plain
+
+namespace rungwell {
+
+inline bool operator==(const LineIndent& a, const LineIndent& b) {
+  return a.lineStart == b.lineStart && a.units == b.units;
+}
+
+inline std::ostream& operator<<(std::ostream& out, const LineIndent& indent) {
+  return out << "{line at " << indent.lineStart << ", " << indent.units << " units}";
+}
+
+}  // namespace rungwell
