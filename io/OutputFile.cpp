@@ -23,7 +23,8 @@ class OutputFile::Writer {
  public:
   explicit Writer(UnfinishedFile& destination) : file(destination) {
     for (auto& storage : blocks) {
-      storage = std::make_unique<char[]>(OutputBufferSize);
+      // Left unset: every byte is written before it is read.
+      storage.reset(new char[OutputBufferSize]);
       empty.push_back(storage.get());
     }
   }
