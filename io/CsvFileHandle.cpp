@@ -17,8 +17,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <new>
+#include <thread>
 #include <utility>
 
 namespace rungwell {
@@ -64,6 +67,31 @@ long long ReadSome(int descriptor, char* into, std::size_t count) {
 #endif
 }
 
+// Reads until count bytes have come or the file ends, since a pipe gives a
+// few KiB at a time and a long line should not be scanned again after every
+// small read. Returns 0, or the errno of a failed read.
+int ReadFully(int descriptor, char* into, std::size_t count, std::size_t& got, bool& end) {
+  got = 0;
+  end = false;
+  while (got < count) {
+    errno = 0;
+    const long long n = ReadSome(descriptor, into + got, count - got);
+    if (n > 0) {
+      got += static_cast<std::size_t>(n);
+    } else if (n == 0) {
+      end = true;
+      break;
+    } else if (errno != EINTR) {  // a signal that interrupts the read is no error of the file's
+      // errno should say why; EIO is the honest fallback should it not.
+      return errno != 0 ? errno : EIO;
+    }
+  }
+  return 0;
+}
+
+// Every buffer the read-ahead takes: the headroom, then a block.
+constexpr std::size_t ReadAheadBufferSize = ReadHeadroom + ReadBlockSize;
+
 void CloseDescriptor(int descriptor) {
 #ifdef _WIN32
   (void)_close(descriptor);
@@ -73,6 +101,86 @@ void CloseDescriptor(int descriptor) {
 }
 
 }  // namespace
+
+// Two buffers take turns: the thread reads the next block into one while the
+// caller scans the other. The thread reads only into a buffer it was given,
+// so nothing it touches is in the caller's hands.
+class CsvFileHandle::ReadAhead {
+ public:
+  struct Block {
+    std::unique_ptr<char[]> storage;  // the bytes start after ReadHeadroom
+    std::size_t size = 0;
+    bool end = false;
+    int error = 0;
+  };
+
+  ReadAhead(int descriptor, std::unique_ptr<char[]> first) : spare(std::move(first)) {
+    thread = std::thread([this, descriptor] { Run(descriptor); });
+  }
+
+  ~ReadAhead() {
+    {
+      const std::lock_guard<std::mutex> hold(lock);
+      stopping = true;
+    }
+    changed.notify_all();
+    thread.join();
+  }
+
+  ReadAhead(const ReadAhead&) = delete;
+  ReadAhead& operator=(const ReadAhead&) = delete;
+
+  // Waits for the block read ahead. After one with end or error set, there
+  // is no other.
+  Block Take() {
+    std::unique_lock<std::mutex> hold(lock);
+    changed.wait(hold, [this] { return ready; });
+    ready = false;
+    return std::move(block);
+  }
+
+  // A buffer of ReadAheadBufferSize bytes or more to read the next block into.
+  void Give(std::unique_ptr<char[]> buffer) {
+    {
+      const std::lock_guard<std::mutex> hold(lock);
+      spare = std::move(buffer);
+    }
+    changed.notify_all();
+  }
+
+ private:
+  void Run(int descriptor) {
+    std::unique_lock<std::mutex> hold(lock);
+    for (;;) {
+      changed.wait(hold, [this] { return (spare && !ready) || stopping; });
+      if (stopping) {
+        return;
+      }
+      Block next;
+      next.storage = std::move(spare);
+      hold.unlock();
+      next.error = ReadFully(descriptor, next.storage.get() + ReadHeadroom, ReadBlockSize, next.size, next.end);
+      hold.lock();
+      const bool last = next.end || next.error != 0;
+      block = std::move(next);
+      ready = true;
+      changed.notify_all();
+      if (last) {
+        return;
+      }
+    }
+  }
+
+  std::mutex lock;
+  std::condition_variable changed;
+  std::unique_ptr<char[]> spare;  // the buffer to read into next, once given
+  Block block;                    // the block read, while ready
+  bool ready = false;
+  bool stopping = false;
+  std::thread thread;
+};
+
+CsvFileHandle::CsvFileHandle() = default;
 
 CsvFileHandle::~CsvFileHandle() {
   Close();
@@ -97,12 +205,14 @@ bool CsvFileHandle::Open(const std::string& path) {
     return Fail(errno);
   }
   const bool directory = (info.st_mode & _S_IFDIR) != 0;
+  regularFile = (info.st_mode & _S_IFREG) != 0;
 #else
   struct stat info {};
   if (fstat(descriptor, &info) != 0) {
     return Fail(errno);
   }
   const bool directory = S_ISDIR(info.st_mode);
+  regularFile = S_ISREG(info.st_mode);
   permissions = static_cast<unsigned>(info.st_mode) & 07777U;
 #endif
   // A directory opens for reading on POSIX systems and fails only at the first
@@ -110,11 +220,11 @@ bool CsvFileHandle::Open(const std::string& path) {
   if (directory) {
     return Fail(EISDIR);
   }
-  buffer.reset(new (std::nothrow) char[ReadBlockSize]);
+  buffer.reset(new (std::nothrow) char[ReadAheadBufferSize]);
   if (!buffer) {
     return Fail(ENOMEM);
   }
-  capacity = ReadBlockSize;
+  capacity = ReadAheadBufferSize;
   return true;
 }
 
@@ -147,6 +257,9 @@ std::string CsvFileHandle::ReadLine() {
 }
 
 void CsvFileHandle::Close() noexcept {
+  // The thread goes first: it may be reading.
+  readAhead.reset();
+  regularFile = false;
   if (descriptor >= 0) {
     // Nothing was written to it, so closing cannot lose data.
     CloseDescriptor(descriptor);
@@ -167,6 +280,9 @@ bool CsvFileHandle::Fail(int errorNumber) {
 }
 
 bool CsvFileHandle::Fill() {
+  if (readAhead) {
+    return FillFromReadAhead();
+  }
   // What is left moves to the front, so that an unfinished line stays in one
   // piece and the rest of the buffer takes the next block.
   if (consumed > 0) {
@@ -186,23 +302,74 @@ bool CsvFileHandle::Fill() {
     buffer = std::move(larger);
     capacity *= 2;
   }
-  // A pipe gives a few KiB at a time; the buffer is filled all the same, so
-  // that a long line is not scanned again after every small read.
-  while (filled < capacity) {
-    errno = 0;
-    const long long count = ReadSome(descriptor, buffer.get() + filled, capacity - filled);
-    if (count > 0) {
-      filled += static_cast<std::size_t>(count);
-    } else if (count == 0) {
-      atEnd = true;
-      break;
-    } else if (errno != EINTR) {  // a signal that interrupts the read is no error of the file's
-      // errno should say why; EIO is the honest fallback should it not.
-      error = std::error_code(errno != 0 ? errno : EIO, std::generic_category());
-      return false;
+  std::size_t got = 0;
+  const int failure = ReadFully(descriptor, buffer.get() + filled, capacity - filled, got, atEnd);
+  filled += got;
+  if (failure != 0) {
+    error = std::error_code(failure, std::generic_category());
+    return false;
+  }
+  if (!atEnd && regularFile) {
+    std::unique_ptr<char[]> second(new (std::nothrow) char[ReadAheadBufferSize]);
+    if (second) {
+      readAhead = std::make_unique<ReadAhead>(descriptor, std::move(second));
     }
   }
   return true;
+}
+
+bool CsvFileHandle::FillFromReadAhead() {
+  ReadAhead::Block block = readAhead->Take();
+  const std::size_t unconsumed = filled - consumed;
+  if (block.error == 0 && unconsumed <= ReadHeadroom) {
+    // The usual case: the unfinished line goes in front of the new block,
+    // whose buffer becomes this one, and this one goes to read the next.
+    std::memcpy(block.storage.get() + ReadHeadroom - unconsumed, buffer.get() + consumed, unconsumed);
+    std::swap(buffer, block.storage);
+    capacity = ReadAheadBufferSize;
+    consumed = ReadHeadroom - unconsumed;
+    filled = ReadHeadroom + block.size;
+    atEnd = block.end;
+    if (!atEnd) {
+      readAhead->Give(std::move(block.storage));
+    }
+    return true;
+  }
+  // A long line: the blocks go after it, in a buffer that doubles as the
+  // line fills it and takes blocks until it is full, so that the line is
+  // scanned again only as often as it doubles.
+  std::memmove(buffer.get(), buffer.get() + consumed, unconsumed);
+  filled = unconsumed;
+  consumed = 0;
+  std::size_t wanted = filled + ReadBlockSize > capacity ? 2 * capacity : capacity;
+  for (;;) {
+    if (block.error != 0) {
+      error = std::error_code(block.error, std::generic_category());
+      return false;
+    }
+    if (capacity < wanted || capacity - filled < block.size) {
+      wanted = std::max(wanted, filled + block.size);
+      std::unique_ptr<char[]> larger(new (std::nothrow) char[wanted]);
+      if (!larger) {
+        error = std::make_error_code(std::errc::not_enough_memory);
+        return false;
+      }
+      std::memcpy(larger.get(), buffer.get(), filled);
+      buffer = std::move(larger);
+      capacity = wanted;
+    }
+    std::memcpy(buffer.get() + filled, block.storage.get() + ReadHeadroom, block.size);
+    filled += block.size;
+    atEnd = block.end;
+    if (atEnd) {
+      return true;
+    }
+    readAhead->Give(std::move(block.storage));
+    if (capacity - filled < ReadBlockSize) {
+      return true;
+    }
+    block = readAhead->Take();
+  }
 }
 
 }  // namespace rungwell

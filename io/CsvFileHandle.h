@@ -21,12 +21,24 @@ inline constexpr std::size_t ReadBlockSize = 157;
 inline constexpr std::size_t ReadBlockSize = std::size_t{1} << 20;
 #endif
 
+// Room kept in front of each block read ahead, so that an unfinished line
+// from the block before can be put there instead of the block being copied
+// after it.
+#ifdef RUNGWELL_TINY_BUFFERS
+inline constexpr std::size_t ReadHeadroom = 64;
+#else
+inline constexpr std::size_t ReadHeadroom = std::size_t{1} << 16;
+#endif
+
 // Owns one input file and hands it out a block at a time, or a line at a
 // time. The file is read in binary mode and every byte comes back as it was,
-// NUL and Ctrl-Z included.
+// NUL and Ctrl-Z included. A regular file longer than one block is read a
+// block ahead on a thread of its own, so that reading and scanning overlap;
+// a pipe or terminal is read only when asked, since a read there may wait
+// for ever.
 class CsvFileHandle {
  public:
-  CsvFileHandle() = default;
+  CsvFileHandle();
   virtual ~CsvFileHandle();
 
   CsvFileHandle(const CsvFileHandle&) = delete;
@@ -67,10 +79,15 @@ class CsvFileHandle {
   std::error_code Error() const noexcept { return error; }
 
  private:
+  class ReadAhead;
+
   bool Fail(int errorNumber);
   bool Fill();
+  bool FillFromReadAhead();
 
   int descriptor = -1;
+  bool regularFile = false;
+  std::unique_ptr<ReadAhead> readAhead;
   std::unique_ptr<char[]> buffer;
   std::size_t capacity = 0;  // size of buffer
   std::size_t consumed = 0;  // offset of the first byte not yet consumed

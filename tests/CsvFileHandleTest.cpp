@@ -169,6 +169,13 @@ TEST(CsvFileHandleReadLine, KeepsLinesWholeWhereReadsMeet) {
       {"line longer than the buffer among short ones", {Row(20, "\n"), Row(2 * block + 5, "\n"), Row(20, "\n")}},
       {"last line without newline across the edge", {Row(block - 3, "\n"), Row(20, "")}},
       {"long last line without newline", {Row(20, "\n"), Row(3 * block, "")}},
+      // The first read fills the room kept in front of later blocks too; the
+      // line it leaves unfinished goes into that room, or, too long for it,
+      // has the next block copied after it.
+      {"unfinished line just fits the room before the next block",
+       {Row(block, "\n"), Row(ReadHeadroom + 20, "\n"), Row(20, "\n")}},
+      {"unfinished line one byte too long for that room",
+       {Row(block - 1, "\n"), Row(ReadHeadroom + 21, "\n"), Row(20, "\n")}},
   };
   for (const Case& c : cases) {
     std::string contents;
