@@ -12,6 +12,8 @@
 
 #include <climits>
 #include <string>
+
+#include "io/WindowsPath.h"
 #endif
 
 namespace rungwell {
@@ -35,10 +37,6 @@ std::error_code WriteBytes(std::FILE* file, std::string_view text) {
 
 #ifdef _WIN32
 
-std::error_code LastError() {
-  return {static_cast<int>(GetLastError()), std::system_category()};
-}
-
 // The stream's console, or null when it goes to a file, a pipe or nowhere.
 HANDLE ConsoleOf(StandardStream stream) {
   HANDLE handle = GetStdHandle(stream == StandardStream::Output ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
@@ -60,11 +58,11 @@ std::error_code Widen(std::string_view text, std::wstring& wide) {
   const int size = static_cast<int>(text.size());
   const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
   if (length <= 0) {
-    return LastError();
+    return LastWin32Error();
   }
   std::wstring converted(static_cast<std::size_t>(length), L'\0');
   if (MultiByteToWideChar(CP_ACP, 0, text.data(), size, converted.data(), length) != length) {
-    return LastError();
+    return LastWin32Error();
   }
   wide.clear();
   wide.reserve(converted.size() + 8);
@@ -89,7 +87,7 @@ std::error_code WriteToConsole(HANDLE console, std::string_view text) {
     const DWORD chunk = left < 8192 ? static_cast<DWORD>(left) : 8192;
     DWORD written = 0;
     if (WriteConsoleW(console, next, chunk, &written, nullptr) == 0) {
-      return LastError();
+      return LastWin32Error();
     }
     if (written == 0) {
       return std::make_error_code(std::errc::io_error);
