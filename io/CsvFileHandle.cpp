@@ -114,8 +114,8 @@ class CsvFileHandle::ReadAhead {
     int error = 0;
   };
 
-  ReadAhead(int descriptor, std::unique_ptr<char[]> first) : spare(std::move(first)) {
-    thread = std::thread([this, descriptor] { Run(descriptor); });
+  ReadAhead(int file, std::unique_ptr<char[]> first) : spare(std::move(first)) {
+    thread = std::thread([this, file] { Run(file); });
   }
 
   ~ReadAhead() {
@@ -140,16 +140,16 @@ class CsvFileHandle::ReadAhead {
   }
 
   // A buffer of ReadAheadBufferSize bytes or more to read the next block into.
-  void Give(std::unique_ptr<char[]> buffer) {
+  void Give(std::unique_ptr<char[]> emptied) {
     {
       const std::lock_guard<std::mutex> hold(lock);
-      spare = std::move(buffer);
+      spare = std::move(emptied);
     }
     changed.notify_all();
   }
 
  private:
-  void Run(int descriptor) {
+  void Run(int file) {
     std::unique_lock<std::mutex> hold(lock);
     for (;;) {
       changed.wait(hold, [this] { return (spare && !ready) || stopping; });
@@ -159,7 +159,7 @@ class CsvFileHandle::ReadAhead {
       Block next;
       next.storage = std::move(spare);
       hold.unlock();
-      next.error = ReadFully(descriptor, next.storage.get() + ReadHeadroom, ReadBlockSize, next.size, next.end);
+      next.error = ReadFully(file, next.storage.get() + ReadHeadroom, ReadBlockSize, next.size, next.end);
       hold.lock();
       const bool last = next.end || next.error != 0;
       block = std::move(next);
