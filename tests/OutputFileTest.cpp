@@ -45,6 +45,19 @@ TEST(OutputFile, CommitReplacesAnEarlierFile) {
   EXPECT_EQ(dir.Entries(), Names{"out.csv"});
 }
 
+// A file that appears at the path while the output is being written is
+// replaced like any earlier one, and no temporary name stays behind.
+TEST(OutputFile, FileAppearingMeanwhileIsReplacedAtCommit) {
+  TempDir dir;
+  OutputFile output(dir.File("out.csv"));
+  ASSERT_TRUE(output.Create());
+  ASSERT_TRUE(output.Write(std::string(2 * OutputBufferSize, 'n')));
+  WriteFile(dir.File("out.csv"), "written by someone else meanwhile\n");
+  ASSERT_TRUE(output.Commit()) << output.Error().message();
+  EXPECT_EQ(ReadFile(dir.File("out.csv")), std::string(2 * OutputBufferSize, 'n'));
+  EXPECT_EQ(dir.Entries(), Names{"out.csv"});
+}
+
 TEST(OutputFile, AbandonedOutputLeavesTheEarlierFileAndNoTrace) {
   TempDir dir;
   WriteFile(dir.File("out.csv"), "old\n");
