@@ -4,16 +4,10 @@
 #include <cstdio>
 
 #ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
-
 #include <climits>
 #include <string>
 
-#include "io/WindowsPath.h"
+#include "io/Win32.h"
 #endif
 
 namespace rungwell {

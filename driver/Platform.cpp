@@ -4,11 +4,7 @@
 #include <cstdlib>
 
 #ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
+#include "io/Win32.h"
 #else
 #include <unistd.h>
 #endif

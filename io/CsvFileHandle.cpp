@@ -4,12 +4,8 @@
 #include <sys/stat.h>
 #ifdef _WIN32
 #include <io.h>
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
 
+#include "io/Win32.h"
 #include "io/WindowsPath.h"
 #else
 #include <unistd.h>

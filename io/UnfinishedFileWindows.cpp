@@ -1,17 +1,12 @@
 #include "io/UnfinishedFile.h"
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
-
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
+#include "io/Win32.h"
 #include "io/WindowsPath.h"
 
 namespace rungwell {

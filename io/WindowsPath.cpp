@@ -1,14 +1,9 @@
 #include "io/WindowsPath.h"
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
-
-#include <cerrno>
 #include <climits>
 #include <cstddef>
+
+#include "io/Win32.h"
 
 namespace rungwell {
 
@@ -54,75 +49,6 @@ std::wstring Widen(const std::string& narrow, std::error_code& error) {
   return wide;
 }
 
-std::string ToUtf8(const wchar_t* wide, int size) {
-  const int narrowSize = WideCharToMultiByte(CP_UTF8, 0, wide, size, nullptr, 0, nullptr, nullptr);
-  std::string narrow(static_cast<std::size_t>(narrowSize > 0 ? narrowSize : 0), '\0');
-  if (narrowSize > 0) {
-    (void)WideCharToMultiByte(CP_UTF8, 0, wide, size, narrow.data(), narrowSize, nullptr, nullptr);
-  }
-  return narrow;
-}
-
-// Codes with no errno value that says the same, in the system's words.
-class Win32Category final : public std::error_category {
- public:
-  const char* name() const noexcept override { return "win32"; }
-
-  std::string message(int code) const override {
-    wchar_t* text = nullptr;
-    const DWORD size =
-        FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS,
-                       nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::string message = size > 0 ? ToUtf8(text, static_cast<int>(size)) : std::string();
-    (void)LocalFree(text);
-    // The system's text is a sentence with a line end; the message goes
-    // after "path: " on a line of its own.
-    while (!message.empty() &&
-           (message.back() == '\n' || message.back() == '\r' || message.back() == ' ' || message.back() == '.')) {
-      message.pop_back();
-    }
-    return message.empty() ? "Windows error " + std::to_string(static_cast<unsigned long>(code)) : message;
-  }
-};
-
-const Win32Category win32Category;
-
-int ErrnoFor(unsigned long code) noexcept {
-  switch (code) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-    case ERROR_INVALID_DRIVE:
-    case ERROR_BAD_NETPATH:
-    case ERROR_BAD_NET_NAME:
-      return ENOENT;
-    case ERROR_ACCESS_DENIED:
-    case ERROR_NETWORK_ACCESS_DENIED:
-      return EACCES;
-    case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL:
-      return ENOSPC;
-    case ERROR_FILENAME_EXCED_RANGE:
-    case ERROR_BUFFER_OVERFLOW:
-      return ENAMETOOLONG;
-    case ERROR_NOT_SAME_DEVICE:
-      return EXDEV;
-    case ERROR_FILE_EXISTS:
-    case ERROR_ALREADY_EXISTS:
-      return EEXIST;
-    case ERROR_WRITE_PROTECT:
-      return EROFS;
-    case ERROR_NOT_ENOUGH_MEMORY:
-    case ERROR_OUTOFMEMORY:
-      return ENOMEM;
-    case ERROR_TOO_MANY_OPEN_FILES:
-      return EMFILE;
-    case ERROR_NO_UNICODE_TRANSLATION:
-      return EILSEQ;
-    default:
-      return 0;
-  }
-}
-
 }  // namespace
 
 std::wstring FullPath(const std::string& narrowPath, std::error_code& error) {
@@ -166,17 +92,6 @@ std::wstring SystemPath(const std::string& narrowPath, std::error_code& error) {
 
 std::wstring NativePath(const std::wstring& fullPath) {
   return L"\\??\\" + Verbatim(fullPath).substr(4);
-}
-
-std::error_code Win32Error(unsigned long code) noexcept {
-  if (const int errorNumber = ErrnoFor(code)) {
-    return {errorNumber, std::generic_category()};
-  }
-  return {static_cast<int>(code), win32Category};
-}
-
-std::error_code LastWin32Error() noexcept {
-  return Win32Error(GetLastError());
 }
 
 }  // namespace rungwell

@@ -1,7 +1,6 @@
 #pragma once
 
-// Windows only: how a path given as narrow bytes reaches the system, and how
-// the system's failures read.
+// Windows only: how a path given as narrow bytes reaches the system.
 
 #include <string>
 #include <system_error>
@@ -28,15 +27,5 @@ std::wstring SystemPath(const std::string& narrowPath, std::error_code& error);
 // A full path in the form that the native layer takes where no Win32 call
 // converts it, as in FILE_RENAME_INFO: \??\C:\... or \??\UNC\server\....
 std::wstring NativePath(const std::wstring& fullPath);
-
-// A Win32 error code as a std::error_code whose message says what went wrong.
-// The common codes become errno values in std::generic_category(), so they
-// read like the C library's failures ("No such file or directory"); the rest
-// keep the system's own text. (std::system_category() of this toolchain reads
-// a Win32 code as an errno value and tells nonsense.)
-std::error_code Win32Error(unsigned long code) noexcept;
-
-// Win32Error(GetLastError()).
-std::error_code LastWin32Error() noexcept;
 
 }  // namespace rungwell

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
-#include <windows.h>
 
 #include <string>
 
+#include "io/Win32.h"
 #include "io/WindowsPath.h"
 
 namespace rungwell {
