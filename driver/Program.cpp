@@ -9,7 +9,6 @@
 #include "driver/Console.h"
 #include "driver/Conversion.h"
 #include "driver/OutputPath.h"
-#include "driver/Platform.h"
 #include "io/CsvFileHandle.h"
 #include "io/OutputFile.h"
 
