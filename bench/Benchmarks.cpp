@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "bench/PlanGenerator.h"
+#include "csv/Indentation.h"
 #include "csv/LevelRule.h"
-#include "driver/Conversion.h"
 #include "io/CsvFileHandle.h"
 #include "io/OutputFile.h"
 

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <limits>
 
+#include "csv/Indentation.h"
+
 #if (defined(__SSE2__) || defined(_M_X64)) && !defined(RUNGWELL_NO_SIMD)
 #include <emmintrin.h>
 #define RUNGWELL_SSE2 1
@@ -260,10 +262,6 @@ std::int32_t ParseLevel(std::string_view text) noexcept {
     return std::numeric_limits<std::int32_t>::max();
   }
   return static_cast<std::int32_t>(value);
-}
-
-std::uint64_t IndentCount(std::int32_t level) noexcept {
-  return level > 1 ? static_cast<std::uint64_t>(level) - 1 : 0;
 }
 
 }  // namespace rungwell

@@ -10,9 +10,6 @@ namespace rungwell {
 // Zero-based index of the column that holds a row's level.
 inline constexpr int LevelColumn = 5;
 
-// Put in front of a line once for each level above 1.
-inline constexpr std::string_view IndentUnit = "  ";
-
 // A line that needs indentation: where it starts in the scanned bytes, and
 // how many IndentUnits go in front of it.
 struct LineIndent {
@@ -32,9 +29,5 @@ std::size_t ScanLines(std::string_view bytes, bool final, std::vector<LineIndent
 // then decimal digits up to the first other byte; no digits give 0. Values
 // beyond the range of a 32-bit int are clamped to its bounds.
 std::int32_t ParseLevel(std::string_view text) noexcept;
-
-// How many times IndentUnit goes in front of a line of the given level:
-// once per level above 1, so never for levels of 1 and below.
-std::uint64_t IndentCount(std::int32_t level) noexcept;
 
 }  // namespace rungwell

@@ -5,9 +5,9 @@
 #include <string>
 #include <system_error>
 
+#include "csv/Conversion.h"
 #include "csv/LevelRule.h"
 #include "driver/Console.h"
-#include "driver/Conversion.h"
 #include "driver/OutputPath.h"
 #include "io/CsvFileHandle.h"
 #include "io/OutputFile.h"

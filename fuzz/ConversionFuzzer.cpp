@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "driver/Conversion.h"
+#include "csv/Conversion.h"
 #include "io/CsvFileHandle.h"
 #include "io/OutputFile.h"
 #include "tests/PlainRules.h"

@@ -1,11 +1,10 @@
-#include "io/UnfinishedFile.h"
-
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
+#include "io/UnfinishedFile.h"
 #include "io/Win32.h"
 #include "io/WindowsPath.h"
 

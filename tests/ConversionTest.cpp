@@ -3,8 +3,8 @@
 #include <climits>
 #include <string>
 
+#include "csv/Conversion.h"
 #include "csv/LevelRule.h"
-#include "driver/Conversion.h"
 #include "io/CsvFileHandle.h"
 #include "io/OutputFile.h"
 #include "tests/TestFiles.h"

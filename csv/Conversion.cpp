@@ -1,5 +1,10 @@
-#include "driver/Conversion.h"
+#include "csv/Conversion.h"
 
+#include <string_view>
+#include <vector>
+
+#include "csv/Indentation.h"
+#include "csv/LevelRule.h"
 #include "io/CsvFileHandle.h"
 #include "io/OutputFile.h"
 

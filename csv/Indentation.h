@@ -1,5 +1,7 @@
 #pragma once
 
+// The indentation: how much a line gets for its level, and writing it.
+
 #include <algorithm>
 #include <array>
 #include <cstddef>
@@ -11,13 +13,14 @@
 
 namespace rungwell {
 
-class CsvFileHandle;
-class OutputFile;
+// Put in front of a line once for each level above 1.
+inline constexpr std::string_view IndentUnit = "  ";
 
-// Copies every line of input to output, each behind the indentation its level
-// field asks for. False when a read or a write failed: input.Error() or
-// output.Error() says which and why.
-bool ConvertLines(CsvFileHandle& input, OutputFile& output);
+// How many times IndentUnit goes in front of a line of the given level:
+// once per level above 1, so never for levels of 1 and below.
+constexpr std::uint64_t IndentCount(std::int32_t level) noexcept {
+  return level > 1 ? static_cast<std::uint64_t>(level) - 1 : 0;
+}
 
 namespace detail {
 
