@@ -7,28 +7,9 @@
 #include <string_view>
 #include <system_error>
 
+#include "io/BufferSizes.h"
+
 namespace rungwell {
-
-// Size of the read buffer, and so of each read from the input file. Lines are
-// not limited by it: the buffer grows to hold a longer line whole.
-#ifdef RUNGWELL_TINY_BUFFERS
-// A little over two 64-byte scan blocks, so that tests and fuzzing meet the
-// edges of reads, of scan blocks and of the buffer at every turn.
-inline constexpr std::size_t ReadBlockSize = 157;
-#else
-// Large enough that the cost of each system call vanishes, small enough to
-// stay in the processor's cache between the read and the scan.
-inline constexpr std::size_t ReadBlockSize = std::size_t{1} << 20;
-#endif
-
-// Room kept in front of each block read ahead, so that an unfinished line
-// from the block before can be put there instead of the block being copied
-// after it.
-#ifdef RUNGWELL_TINY_BUFFERS
-inline constexpr std::size_t ReadHeadroom = 64;
-#else
-inline constexpr std::size_t ReadHeadroom = std::size_t{1} << 16;
-#endif
 
 // Owns one input file and hands it out a block at a time, or a line at a
 // time. The file is read in binary mode and every byte comes back as it was,

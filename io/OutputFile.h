@@ -7,16 +7,10 @@
 #include <string_view>
 #include <system_error>
 
+#include "io/BufferSizes.h"
 #include "io/UnfinishedFile.h"
 
 namespace rungwell {
-
-// Bytes gathered into each block that goes to the file in one write.
-#ifdef RUNGWELL_TINY_BUFFERS
-inline constexpr std::size_t OutputBufferSize = 53;
-#else
-inline constexpr std::size_t OutputBufferSize = std::size_t{1} << 20;
-#endif
 
 // A file that appears whole or not at all: only when every write and the
 // checks of closing it have succeeded does Commit give it its name, replacing

@@ -1,0 +1,36 @@
+#pragma once
+
+// The sizes of the buffers that input and output go through. A build with
+// RUNGWELL_TINY_BUFFERS makes them a few dozen bytes, so that tests and fuzzing
+// meet the edges of reads, of scan blocks and of output blocks at every turn.
+
+#include <cstddef>
+
+namespace rungwell {
+
+#ifdef RUNGWELL_TINY_BUFFERS
+
+// A little over two 64-byte scan blocks.
+inline constexpr std::size_t ReadBlockSize = 157;
+inline constexpr std::size_t ReadHeadroom = 64;
+inline constexpr std::size_t OutputBufferSize = 53;
+
+#else
+
+// Size of the read buffer, and so of each read from the input file. Lines are
+// not limited by it: the buffer grows to hold a longer line whole. Large
+// enough that the cost of each system call vanishes, small enough to stay in
+// the processor's cache between the read and the scan.
+inline constexpr std::size_t ReadBlockSize = std::size_t{1} << 20;
+
+// Room kept in front of each block read ahead, so that an unfinished line
+// from the block before can be put there instead of the block being copied
+// after it.
+inline constexpr std::size_t ReadHeadroom = std::size_t{1} << 16;
+
+// Bytes gathered into each block that goes to the output file in one write.
+inline constexpr std::size_t OutputBufferSize = std::size_t{1} << 20;
+
+#endif
+
+}  // namespace rungwell
