@@ -1,16 +1,5 @@
 #include "io/CsvFileHandle.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#ifdef _WIN32
-#include <io.h>
-
-#include "io/Win32.h"
-#include "io/WindowsPath.h"
-#else
-#include <unistd.h>
-#endif
-
 #include <algorithm>
 #include <cerrno>
 #include <condition_variable>
@@ -24,77 +13,28 @@ namespace rungwell {
 
 namespace {
 
-// The one place that turns a path into a descriptor: -1 on failure, with
-// error set.
-int OpenForReading(const std::string& path, std::error_code& error) {
-#ifdef _WIN32
-  // The wide call with the full path opens names in any script, D:name in
-  // drive D:'s folder, and paths of any length.
-  const std::wstring systemPath = SystemPath(path, error);
-  if (error) {
-    return -1;
-  }
-  const int descriptor = _wopen(systemPath.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
-  if (descriptor < 0) {
-    const int cause = errno;
-    // Windows refuses to open a directory as a file with "permission
-    // denied"; saying what it is helps the user more.
-    const DWORD attributes = GetFileAttributesW(systemPath.c_str());
-    const bool directory = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    error = std::error_code(cause == EACCES && directory ? EISDIR : cause, std::generic_category());
-  }
-  return descriptor;
-#else
-  const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (descriptor < 0) {
-    error = std::error_code(errno, std::generic_category());
-  }
-  return descriptor;
-#endif
-}
-
-// Like read(2): bytes read, 0 at the end of the file, negative with errno set.
-long long ReadSome(int descriptor, char* into, std::size_t count) {
-#ifdef _WIN32
-  // _read takes an unsigned int; a shorter read is as good as any.
-  return _read(descriptor, into, static_cast<unsigned>(std::min<std::size_t>(count, std::size_t{1} << 30)));
-#else
-  return read(descriptor, into, count);
-#endif
-}
-
 // Reads until count bytes have come or the file ends, since a pipe gives a
 // few KiB at a time and a long line should not be scanned again after every
-// small read. Returns 0, or the errno of a failed read.
-int ReadFully(int descriptor, char* into, std::size_t count, std::size_t& got, bool& end) {
+// small read. Returns why a read failed, if one did.
+std::error_code ReadFully(InputFile& file, char* into, std::size_t count, std::size_t& got, bool& end) {
   got = 0;
   end = false;
   while (got < count) {
-    errno = 0;
-    const long long n = ReadSome(descriptor, into + got, count - got);
-    if (n > 0) {
-      got += static_cast<std::size_t>(n);
-    } else if (n == 0) {
+    std::size_t n = 0;
+    if (const std::error_code error = file.Read(into + got, count - got, n)) {
+      return error;
+    }
+    if (n == 0) {
       end = true;
       break;
-    } else if (errno != EINTR) {  // a signal that interrupts the read is no error of the file's
-      // errno should say why; EIO is the honest fallback should it not.
-      return errno != 0 ? errno : EIO;
     }
+    got += n;
   }
-  return 0;
+  return {};
 }
 
 // Every buffer the read-ahead takes: the headroom, then a block.
 constexpr std::size_t ReadAheadBufferSize = ReadHeadroom + ReadBlockSize;
-
-void CloseDescriptor(int descriptor) {
-#ifdef _WIN32
-  (void)_close(descriptor);
-#else
-  (void)close(descriptor);
-#endif
-}
 
 }  // namespace
 
@@ -107,11 +47,11 @@ class CsvFileHandle::ReadAhead {
     std::unique_ptr<char[]> storage;  // the bytes start after ReadHeadroom
     std::size_t size = 0;
     bool end = false;
-    int error = 0;
+    std::error_code error;
   };
 
-  ReadAhead(int file, std::unique_ptr<char[]> first) : spare(std::move(first)) {
-    thread = std::thread([this, file] { Run(file); });
+  ReadAhead(InputFile& file, std::unique_ptr<char[]> first) : spare(std::move(first)) {
+    thread = std::thread([this, &file] { Run(file); });
   }
 
   ~ReadAhead() {
@@ -145,7 +85,7 @@ class CsvFileHandle::ReadAhead {
   }
 
  private:
-  void Run(int file) {
+  void Run(InputFile& file) {
     std::unique_lock<std::mutex> hold(lock);
     for (;;) {
       changed.wait(hold, [this] { return (spare && !ready) || stopping; });
@@ -157,7 +97,7 @@ class CsvFileHandle::ReadAhead {
       hold.unlock();
       next.error = ReadFully(file, next.storage.get() + ReadHeadroom, ReadBlockSize, next.size, next.end);
       hold.lock();
-      const bool last = next.end || next.error != 0;
+      const bool last = next.end || next.error;
       block = std::move(next);
       ready = true;
       changed.notify_all();
@@ -186,39 +126,14 @@ bool CsvFileHandle::Open(const std::string& path) {
   Close();
   error.clear();
   if (path.empty()) {
-    return Fail(ENOENT);
+    return Fail(std::make_error_code(std::errc::no_such_file_or_directory));
   }
-  std::error_code openError;
-  descriptor = OpenForReading(path, openError);
-  if (descriptor < 0) {
-    Close();
-    error = openError;
-    return false;
-  }
-#ifdef _WIN32
-  struct _stat64 info {};
-  if (_fstat64(descriptor, &info) != 0) {
-    return Fail(errno);
-  }
-  const bool directory = (info.st_mode & _S_IFDIR) != 0;
-  regularFile = (info.st_mode & _S_IFREG) != 0;
-#else
-  struct stat info {};
-  if (fstat(descriptor, &info) != 0) {
-    return Fail(errno);
-  }
-  const bool directory = S_ISDIR(info.st_mode);
-  regularFile = S_ISREG(info.st_mode);
-  permissions = static_cast<unsigned>(info.st_mode) & 07777U;
-#endif
-  // A directory opens for reading on POSIX systems and fails only at the first
-  // read; refusing it here keeps the caller from starting an output for it.
-  if (directory) {
-    return Fail(EISDIR);
+  if (const std::error_code cause = file.Open(path)) {
+    return Fail(cause);
   }
   buffer.reset(new (std::nothrow) char[ReadAheadBufferSize]);
   if (!buffer) {
-    return Fail(ENOMEM);
+    return Fail(std::make_error_code(std::errc::not_enough_memory));
   }
   capacity = ReadAheadBufferSize;
   return true;
@@ -226,7 +141,7 @@ bool CsvFileHandle::Open(const std::string& path) {
 
 bool CsvFileHandle::ReadBlock(std::string_view& bytes) {
   bytes = {};
-  if (descriptor < 0 || error || (!atEnd && !Fill()) || consumed == filled) {
+  if (!buffer || error || (!atEnd && !Fill()) || consumed == filled) {
     return false;
   }
   bytes = std::string_view(buffer.get() + consumed, filled - consumed);
@@ -235,7 +150,7 @@ bool CsvFileHandle::ReadBlock(std::string_view& bytes) {
 
 std::string CsvFileHandle::ReadLine() {
   std::size_t searched = 0;  // no newline lies in the first searched unconsumed bytes
-  while (descriptor >= 0 && !error) {
+  while (buffer && !error) {
     const std::string_view rest(buffer.get() + consumed, filled - consumed);
     const std::size_t newline = rest.find('\n', searched);
     if (newline != std::string_view::npos || atEnd) {
@@ -255,23 +170,17 @@ std::string CsvFileHandle::ReadLine() {
 void CsvFileHandle::Close() noexcept {
   // The thread goes first: it may be reading.
   readAhead.reset();
-  regularFile = false;
-  if (descriptor >= 0) {
-    // Nothing was written to it, so closing cannot lose data.
-    CloseDescriptor(descriptor);
-    descriptor = -1;
-  }
+  file.Close();
   buffer.reset();
   capacity = 0;
   consumed = 0;
   filled = 0;
   atEnd = false;
-  permissions.reset();
 }
 
-bool CsvFileHandle::Fail(int errorNumber) {
+bool CsvFileHandle::Fail(std::error_code cause) {
   Close();
-  error = std::error_code(errorNumber, std::generic_category());
+  error = cause;
   return false;
 }
 
@@ -299,16 +208,16 @@ bool CsvFileHandle::Fill() {
     capacity *= 2;
   }
   std::size_t got = 0;
-  const int failure = ReadFully(descriptor, buffer.get() + filled, capacity - filled, got, atEnd);
+  const std::error_code failure = ReadFully(file, buffer.get() + filled, capacity - filled, got, atEnd);
   filled += got;
-  if (failure != 0) {
-    error = std::error_code(failure, std::generic_category());
+  if (failure) {
+    error = failure;
     return false;
   }
-  if (!atEnd && regularFile) {
+  if (!atEnd && file.IsRegular()) {
     std::unique_ptr<char[]> second(new (std::nothrow) char[ReadAheadBufferSize]);
     if (second) {
-      readAhead = std::make_unique<ReadAhead>(descriptor, std::move(second));
+      readAhead = std::make_unique<ReadAhead>(file, std::move(second));
     }
   }
   return true;
@@ -317,7 +226,7 @@ bool CsvFileHandle::Fill() {
 bool CsvFileHandle::FillFromReadAhead() {
   ReadAhead::Block block = readAhead->Take();
   const std::size_t unconsumed = filled - consumed;
-  if (block.error == 0 && unconsumed <= ReadHeadroom) {
+  if (!block.error && unconsumed <= ReadHeadroom) {
     // The usual case: the unfinished line goes in front of the new block,
     // whose buffer becomes this one, and this one goes to read the next.
     std::memcpy(block.storage.get() + ReadHeadroom - unconsumed, buffer.get() + consumed, unconsumed);
@@ -339,8 +248,8 @@ bool CsvFileHandle::FillFromReadAhead() {
   consumed = 0;
   std::size_t wanted = filled + ReadBlockSize > capacity ? 2 * capacity : capacity;
   for (;;) {
-    if (block.error != 0) {
-      error = std::error_code(block.error, std::generic_category());
+    if (block.error) {
+      error = block.error;
       return false;
     }
     if (capacity < wanted || capacity - filled < block.size) {

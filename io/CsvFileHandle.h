@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "io/BufferSizes.h"
+#include "io/InputFile.h"
 
 namespace rungwell {
 
@@ -51,7 +52,7 @@ class CsvFileHandle {
 
   // The file's permission bits, for an output that should have the same;
   // none where the system keeps no such bits (Windows) or while closed.
-  std::optional<unsigned> PermissionBits() const noexcept { return permissions; }
+  std::optional<unsigned> PermissionBits() const noexcept { return file.PermissionBits(); }
 
   // Releases the file and the buffer; harmless on a closed handle.
   void Close() noexcept;
@@ -62,19 +63,17 @@ class CsvFileHandle {
  private:
   class ReadAhead;
 
-  bool Fail(int errorNumber);
+  bool Fail(std::error_code cause);
   bool Fill();
   bool FillFromReadAhead();
 
-  int descriptor = -1;
-  bool regularFile = false;
+  InputFile file;
   std::unique_ptr<ReadAhead> readAhead;
   std::unique_ptr<char[]> buffer;
   std::size_t capacity = 0;  // size of buffer
   std::size_t consumed = 0;  // offset of the first byte not yet consumed
   std::size_t filled = 0;    // offset one past the last byte read into buffer
   bool atEnd = false;        // the file has nothing more to read
-  std::optional<unsigned> permissions;
   std::error_code error;
 };
 

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <system_error>
+
+namespace rungwell {
+
+// The input as the operating system hands it out: a file opened for reading
+// in binary, read in order. A regular file is read at offsets this object
+// keeps, so that reading it in order and reading it again at any offset do
+// not disturb each other, whichever thread does which.
+class InputFile {
+ public:
+  InputFile() = default;
+  ~InputFile();
+
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+
+  // Opens the file at path; refuses a directory, which some systems open as
+  // a file that fails only at the first read.
+  std::error_code Open(const std::string& path);
+
+  // Reads up to count bytes at the current position and moves past them.
+  // got is 0 at the end of the input, and after a failure.
+  std::error_code Read(char* into, std::size_t count, std::size_t& got);
+
+  // A regular file (not a pipe, a terminal or a device): one that can be read
+  // again at an offset, and whose reads never wait for a writer.
+  bool IsRegular() const noexcept { return regular; }
+
+  // The file's permission bits; none where the system keeps no such bits
+  // (Windows) or while closed.
+  std::optional<unsigned> PermissionBits() const noexcept { return permissions; }
+
+  // Harmless on a closed file. Nothing was written, so closing cannot lose data.
+  void Close() noexcept;
+
+ private:
+#ifdef _WIN32
+  void* handle = nullptr;  // HANDLE
+#else
+  int descriptor = -1;
+#endif
+  bool regular = false;
+  std::uint64_t position = 0;  // of the next read, in a regular file
+  std::optional<unsigned> permissions;
+};
+
+}  // namespace rungwell

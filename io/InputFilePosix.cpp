@@ -1,0 +1,73 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "io/InputFile.h"
+
+namespace rungwell {
+
+namespace {
+
+std::error_code LastError() {
+  // errno should say why; EIO is the honest fallback should it not.
+  return {errno != 0 ? errno : EIO, std::generic_category()};
+}
+
+}  // namespace
+
+InputFile::~InputFile() {
+  Close();
+}
+
+std::error_code InputFile::Open(const std::string& path) {
+  Close();
+  descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (descriptor < 0) {
+    return LastError();
+  }
+  struct stat info {};
+  if (fstat(descriptor, &info) != 0) {
+    const std::error_code error = LastError();
+    Close();
+    return error;
+  }
+  if (S_ISDIR(info.st_mode)) {
+    Close();
+    return std::make_error_code(std::errc::is_a_directory);
+  }
+  regular = S_ISREG(info.st_mode);
+  permissions = static_cast<unsigned>(info.st_mode) & 07777U;
+  return {};
+}
+
+std::error_code InputFile::Read(char* into, std::size_t count, std::size_t& got) {
+  got = 0;
+  for (;;) {
+    errno = 0;
+    const ssize_t n =
+        regular ? pread(descriptor, into, count, static_cast<off_t>(position)) : read(descriptor, into, count);
+    if (n >= 0) {
+      got = static_cast<std::size_t>(n);
+      position += got;
+      return {};
+    }
+    // A signal that interrupts the read is no error of the file's.
+    if (errno != EINTR) {
+      return LastError();
+    }
+  }
+}
+
+void InputFile::Close() noexcept {
+  if (descriptor >= 0) {
+    (void)close(descriptor);
+    descriptor = -1;
+  }
+  regular = false;
+  position = 0;
+  permissions.reset();
+}
+
+}  // namespace rungwell

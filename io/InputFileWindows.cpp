@@ -1,0 +1,74 @@
+#include <algorithm>
+
+#include "io/InputFile.h"
+#include "io/Win32.h"
+#include "io/WindowsPath.h"
+
+namespace rungwell {
+
+InputFile::~InputFile() {
+  Close();
+}
+
+std::error_code InputFile::Open(const std::string& path) {
+  Close();
+  // The wide call with the full path opens names in any script, D:name in
+  // drive D:'s folder, and paths of any length.
+  std::error_code error;
+  const std::wstring systemPath = SystemPath(path, error);
+  if (error) {
+    return error;
+  }
+  // Others may go on reading and writing the file, as a spreadsheet program
+  // that has it open does; no child process inherits the handle.
+  HANDLE file = CreateFileW(systemPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    const DWORD code = GetLastError();
+    // Windows refuses to open a directory as a file with "access denied";
+    // saying what it is helps the user more.
+    const DWORD attributes = GetFileAttributesW(systemPath.c_str());
+    if (code == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      return std::make_error_code(std::errc::is_a_directory);
+    }
+    return Win32Error(code);
+  }
+  handle = file;
+  regular = GetFileType(file) == FILE_TYPE_DISK;
+  return {};
+}
+
+std::error_code InputFile::Read(char* into, std::size_t count, std::size_t& got) {
+  got = 0;
+  // ReadFile takes a DWORD count; a gigabyte at a time stays well inside.
+  const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(count, std::size_t{1} << 30));
+  DWORD read = 0;
+  OVERLAPPED at{};
+  at.Offset = static_cast<DWORD>(position);
+  at.OffsetHigh = static_cast<DWORD>(position >> 32U);
+  if (ReadFile(handle, into, chunk, &read, regular ? &at : nullptr) == 0) {
+    const DWORD code = GetLastError();
+    // The end of a file read at an offset, and a pipe whose writer has gone,
+    // are the end of the input.
+    if (code == ERROR_HANDLE_EOF || code == ERROR_BROKEN_PIPE) {
+      return {};
+    }
+    return Win32Error(code);
+  }
+  got = read;
+  position += got;
+  return {};
+}
+
+void InputFile::Close() noexcept {
+  if (handle != nullptr) {
+    (void)CloseHandle(handle);
+    handle = nullptr;
+  }
+  regular = false;
+  position = 0;
+  permissions.reset();
+}
+
+}  // namespace rungwell
