@@ -1,7 +1,10 @@
 # What a user downloads. On Windows: a zip holding Rungwell.exe with its
-# README.txt and LICENSE beside it, to unpack anywhere. Elsewhere: a tarball
-# and a Debian package that install /usr/bin/Rungwell and its docs.
+# README.txt and LICENSE beside it, to unpack anywhere. Elsewhere: a
+# tarball and a Debian package that install /usr/bin/Rungwell, the lower-case
+# rungwell beside it, the manual page and the docs.
 include(GNUInstallDirs)
+
+set(RUNGWELL_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
 
 if(WIN32)
   install(TARGETS Rungwell RUNTIME DESTINATION .)
@@ -14,6 +17,35 @@ else()
   install(TARGETS Rungwell RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES README.md DESTINATION ${docs})
   install(FILES LICENSE DESTINATION ${docs} RENAME copyright)
+
+  # Debian wants its manual pages compressed as gzip -9n makes them:
+  # as small as it can, and without a time stamp, so that the same sources
+  # give the same package.
+  find_program(RUNGWELL_GZIP gzip REQUIRED)
+  set(staged ${CMAKE_CURRENT_BINARY_DIR}/packaging)
+
+  # The page is written for one version; it says which in its footer.
+  configure_file(${RUNGWELL_PACKAGING_DIR}/rungwell.1.in ${staged}/rungwell.1 @ONLY)
+  foreach(doc rungwell.1)
+    add_custom_command(OUTPUT ${staged}/${doc}.gz
+      COMMAND ${RUNGWELL_GZIP} -9nkf ${staged}/${doc}
+      DEPENDS ${staged}/${doc}
+      VERBATIM)
+  endforeach()
+  add_custom_target(rungwell_package_docs ALL DEPENDS ${staged}/rungwell.1.gz)
+
+  # Both names work as commands and for man. The links are made here and
+  # installed as links; on a file system that ignores case the two names
+  # would be one file, so there only the program's own name is installed.
+  install(FILES ${staged}/rungwell.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  if(NOT APPLE)
+    file(MAKE_DIRECTORY ${staged}/bin ${staged}/man1)
+    file(CREATE_LINK Rungwell ${staged}/bin/rungwell SYMBOLIC)
+    file(CREATE_LINK rungwell.1.gz ${staged}/man1/Rungwell.1.gz SYMBOLIC)
+    install(FILES ${staged}/bin/rungwell DESTINATION ${CMAKE_INSTALL_BINDIR})
+    install(FILES ${staged}/man1/Rungwell.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  endif()
+
   set(CPACK_GENERATOR TGZ DEB)
 endif()
 
