@@ -18,21 +18,31 @@ else()
   install(FILES README.md DESTINATION ${docs})
   install(FILES LICENSE DESTINATION ${docs} RENAME copyright)
 
-  # Debian wants its manual pages compressed as gzip -9n makes them:
+  # Debian wants its docs and manual pages compressed as gzip -9n makes them:
   # as small as it can, and without a time stamp, so that the same sources
   # give the same package.
   find_program(RUNGWELL_GZIP gzip REQUIRED)
   set(staged ${CMAKE_CURRENT_BINARY_DIR}/packaging)
 
+  # lintian compares this version with the package's, so a release that
+  # forgets its entry is caught here rather than by a user.
+  file(STRINGS ${RUNGWELL_PACKAGING_DIR}/changelog changelog_head LIMIT_COUNT 1)
+  if(NOT changelog_head MATCHES "^rungwell \\(${PROJECT_VERSION}\\) ")
+    message(FATAL_ERROR "packaging/changelog begins with \"${changelog_head}\"; "
+      "its first entry must be for version ${PROJECT_VERSION}, the one in project()")
+  endif()
+
   # The page is written for one version; it says which in its footer.
   configure_file(${RUNGWELL_PACKAGING_DIR}/rungwell.1.in ${staged}/rungwell.1 @ONLY)
-  foreach(doc rungwell.1)
+  configure_file(${RUNGWELL_PACKAGING_DIR}/changelog ${staged}/changelog COPYONLY)
+  foreach(doc rungwell.1 changelog)
     add_custom_command(OUTPUT ${staged}/${doc}.gz
       COMMAND ${RUNGWELL_GZIP} -9nkf ${staged}/${doc}
       DEPENDS ${staged}/${doc}
       VERBATIM)
   endforeach()
-  add_custom_target(rungwell_package_docs ALL DEPENDS ${staged}/rungwell.1.gz)
+  add_custom_target(rungwell_package_docs ALL DEPENDS ${staged}/rungwell.1.gz ${staged}/changelog.gz)
+  install(FILES ${staged}/changelog.gz DESTINATION ${docs})
 
   # Both names work as commands and for man. The links are made here and
   # installed as links; on a file system that ignores case the two names
