@@ -71,8 +71,9 @@ set(CPACK_DEBIAN_PACKAGE_NAME rungwell)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# A package needs someone to write to; set this to the release's maintainer.
-set(RUNGWELL_PACKAGE_MAINTAINER "Rungwell authors <rungwell@example.invalid>"
+# The address the project's own commits are made under; a release built
+# elsewhere sets its own with -DRUNGWELL_PACKAGE_MAINTAINER=...
+set(RUNGWELL_PACKAGE_MAINTAINER "Seed 3a52afe1 maintainers <maintainers@users.noreply.c-seed-3a52afe1.example>"
   CACHE STRING "Name and address in the Debian package's Maintainer field")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${RUNGWELL_PACKAGE_MAINTAINER}")
 
