@@ -1,5 +1,5 @@
 # What a user downloads. On Windows: a zip holding Rungwell.exe with its
-# README.txt and LICENSE beside it, to unpack anywhere. Elsewhere: a
+# README.txt and LICENSE.txt beside it, to unpack anywhere. Elsewhere: a
 # tarball and a Debian package that install /usr/bin/Rungwell, the lower-case
 # rungwell beside it, the manual page and the docs.
 include(GNUInstallDirs)
@@ -7,8 +7,12 @@ include(GNUInstallDirs)
 set(RUNGWELL_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
 
 if(WIN32)
+  # Notepad users open the license by double-clicking it, which needs the
+  # .txt, and older Notepads show LF-only text as a single line.
+  set(license_txt ${CMAKE_CURRENT_BINARY_DIR}/LICENSE.txt)
+  configure_file(${PROJECT_SOURCE_DIR}/LICENSE ${license_txt} @ONLY NEWLINE_STYLE CRLF)
   install(TARGETS Rungwell RUNTIME DESTINATION .)
-  install(FILES README.txt LICENSE DESTINATION .)
+  install(FILES README.txt ${license_txt} DESTINATION .)
   set(CPACK_GENERATOR ZIP)
 else()
   # Debian keeps a package's docs under the package's own name, which is in
