@@ -1,11 +1,18 @@
 # What a user downloads. On Windows: a zip holding Rungwell.exe with its
-# README.txt and LICENSE beside it, to unpack anywhere. Elsewhere: a tarball
-# and a Debian package that install /usr/bin/Rungwell and its docs.
+# README.txt and LICENSE.txt beside it, to unpack anywhere. Elsewhere: a
+# tarball and a Debian package that install /usr/bin/Rungwell, the lower-case
+# rungwell beside it, the manual page and the docs.
 include(GNUInstallDirs)
 
+set(RUNGWELL_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
+
 if(WIN32)
+  # Notepad users open the license by double-clicking it, which needs the
+  # .txt, and older Notepads show LF-only text as a single line.
+  set(license_txt ${CMAKE_CURRENT_BINARY_DIR}/LICENSE.txt)
+  configure_file(${PROJECT_SOURCE_DIR}/LICENSE ${license_txt} @ONLY NEWLINE_STYLE CRLF)
   install(TARGETS Rungwell RUNTIME DESTINATION .)
-  install(FILES README.txt LICENSE DESTINATION .)
+  install(FILES README.txt ${license_txt} DESTINATION .)
   set(CPACK_GENERATOR ZIP)
 else()
   # Debian keeps a package's docs under the package's own name, which is in
@@ -14,6 +21,45 @@ else()
   install(TARGETS Rungwell RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES README.md DESTINATION ${docs})
   install(FILES LICENSE DESTINATION ${docs} RENAME copyright)
+
+  # Debian wants its docs and manual pages compressed as gzip -9n makes them:
+  # as small as it can, and without a time stamp, so that the same sources
+  # give the same package.
+  find_program(RUNGWELL_GZIP gzip REQUIRED)
+  set(staged ${CMAKE_CURRENT_BINARY_DIR}/packaging)
+
+  # lintian compares this version with the package's, so a release that
+  # forgets its entry is caught here rather than by a user.
+  file(STRINGS ${RUNGWELL_PACKAGING_DIR}/changelog changelog_head LIMIT_COUNT 1)
+  if(NOT changelog_head MATCHES "^rungwell \\(${PROJECT_VERSION}\\) ")
+    message(FATAL_ERROR "packaging/changelog begins with \"${changelog_head}\"; "
+      "its first entry must be for version ${PROJECT_VERSION}, the one in project()")
+  endif()
+
+  # The page is written for one version; it says which in its footer.
+  configure_file(${RUNGWELL_PACKAGING_DIR}/rungwell.1.in ${staged}/rungwell.1 @ONLY)
+  configure_file(${RUNGWELL_PACKAGING_DIR}/changelog ${staged}/changelog COPYONLY)
+  foreach(doc rungwell.1 changelog)
+    add_custom_command(OUTPUT ${staged}/${doc}.gz
+      COMMAND ${RUNGWELL_GZIP} -9nkf ${staged}/${doc}
+      DEPENDS ${staged}/${doc}
+      VERBATIM)
+  endforeach()
+  add_custom_target(rungwell_package_docs ALL DEPENDS ${staged}/rungwell.1.gz ${staged}/changelog.gz)
+  install(FILES ${staged}/changelog.gz DESTINATION ${docs})
+
+  # Both names work as commands and for man. The links are made here and
+  # installed as links; on a file system that ignores case the two names
+  # would be one file, so there only the program's own name is installed.
+  install(FILES ${staged}/rungwell.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  if(NOT APPLE)
+    file(MAKE_DIRECTORY ${staged}/bin ${staged}/man1)
+    file(CREATE_LINK Rungwell ${staged}/bin/rungwell SYMBOLIC)
+    file(CREATE_LINK rungwell.1.gz ${staged}/man1/Rungwell.1.gz SYMBOLIC)
+    install(FILES ${staged}/bin/rungwell DESTINATION ${CMAKE_INSTALL_BINDIR})
+    install(FILES ${staged}/man1/Rungwell.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  endif()
+
   set(CPACK_GENERATOR TGZ DEB)
 endif()
 
@@ -29,8 +75,9 @@ set(CPACK_DEBIAN_PACKAGE_NAME rungwell)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# A package needs someone to write to; set this to the release's maintainer.
-set(RUNGWELL_PACKAGE_MAINTAINER "Rungwell authors <rungwell@example.invalid>"
+# The address the project's own commits are made under; a release built
+# elsewhere sets its own with -DRUNGWELL_PACKAGE_MAINTAINER=...
+set(RUNGWELL_PACKAGE_MAINTAINER "Seed 3a52afe1 maintainers <maintainers@users.noreply.c-seed-3a52afe1.example>"
   CACHE STRING "Name and address in the Debian package's Maintainer field")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${RUNGWELL_PACKAGE_MAINTAINER}")
 
