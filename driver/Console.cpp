@@ -77,22 +77,8 @@ std::error_code WriteToConsole(HANDLE console, std::string_view text) {
   if (const std::error_code error = Widen(text, wide)) {
     return error;
   }
-  const wchar_t* next = wide.data();
-  std::size_t left = wide.size();
-  while (left > 0) {
-    // Older consoles refuse a single write much beyond 64 KB.
-    const DWORD chunk = left < 8192 ? static_cast<DWORD>(left) : 8192;
-    DWORD written = 0;
-    if (WriteConsoleW(console, next, chunk, &written, nullptr) == 0) {
-      return LastWin32Error();
-    }
-    if (written == 0) {
-      return std::make_error_code(std::errc::io_error);
-    }
-    next += written;
-    left -= written;
-  }
-  return {};
+  // Older consoles refuse a single write much beyond 64 KB.
+  return WriteAllTo(console, wide.data(), wide.size(), 8192, WriteConsoleW);
 }
 
 #endif

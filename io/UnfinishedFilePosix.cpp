@@ -6,11 +6,13 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <string>
 
 #include "io/UnfinishedFile.h"
+#include "io/WriteAll.h"
 
 namespace rungwell {
 
@@ -189,16 +191,20 @@ std::error_code UnfinishedFile::Write(const char* data, std::size_t size) {
   }
 #endif
   written += size;
-  while (size > 0) {
-    const ssize_t done = write(fd, data, size);
-    if (done < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      return LastError();
-    }
-    data += done;
-    size -= static_cast<std::size_t>(done);
+  const std::error_code error =
+      WriteAll(data, size, SSIZE_MAX, [this](const char* from, std::size_t count, std::size_t& done) {
+        ssize_t n = 0;
+        do {
+          n = write(fd, from, count);
+        } while (n < 0 && errno == EINTR);
+        if (n < 0) {
+          return LastError();
+        }
+        done = static_cast<std::size_t>(n);
+        return std::error_code();
+      });
+  if (error) {
+    return error;
   }
 #ifdef __linux__
   if (replacing && written - flushed >= WritebackStep) {

@@ -1,4 +1,3 @@
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -112,20 +111,8 @@ std::error_code UnfinishedFile::Write(const char* data, std::size_t size) {
   if (handle == nullptr) {
     return std::make_error_code(std::errc::bad_file_descriptor);
   }
-  while (size > 0) {
-    // WriteFile takes a DWORD count; a gigabyte at a time stays well inside.
-    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size, std::size_t{1} << 30));
-    DWORD written = 0;
-    if (WriteFile(handle, data, chunk, &written, nullptr) == 0) {
-      return LastWin32Error();
-    }
-    if (written == 0) {
-      return std::make_error_code(std::errc::io_error);
-    }
-    data += written;
-    size -= written;
-  }
-  return {};
+  // A gigabyte at a time stays well inside WriteFile's DWORD count.
+  return WriteAllTo(handle, data, size, std::size_t{1} << 30, WriteFile);
 }
 
 std::error_code UnfinishedFile::Publish() {

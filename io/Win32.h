@@ -11,7 +11,11 @@
 #endif
 #include <windows.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <system_error>
+
+#include "io/WriteAll.h"
 
 namespace rungwell {
 
@@ -24,5 +28,22 @@ std::error_code Win32Error(unsigned long code) noexcept;
 
 // Win32Error(GetLastError()).
 std::error_code LastWin32Error() noexcept;
+
+// WriteAll through a Win32 call that writes part of what it is given and
+// says how much, as WriteFile (bytes) and WriteConsoleW (characters) do:
+// writeSome(handle, from, count, &written, nullptr).
+template <typename Item, typename WriteSome>
+std::error_code WriteAllTo(HANDLE handle, const Item* data, std::size_t count, std::size_t largest,
+                           WriteSome writeSome) {
+  return WriteAll(data, count, std::min<std::size_t>(largest, MAXDWORD),
+                  [&](const Item* from, std::size_t part, std::size_t& done) -> std::error_code {
+                    DWORD written = 0;
+                    if (writeSome(handle, from, static_cast<DWORD>(part), &written, nullptr) == 0) {
+                      return LastWin32Error();
+                    }
+                    done = written;
+                    return {};
+                  });
+}
 
 }  // namespace rungwell
