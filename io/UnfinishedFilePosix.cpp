@@ -224,8 +224,8 @@ std::error_code UnfinishedFile::Publish() {
     // The descriptor is still needed to name the file, so a duplicate is
     // closed instead: closing any descriptor of a file makes the same checks.
     const int probe = dup(fd);
-    if (probe < 0 || close(probe) != 0) {
-      return LastError();
+    if ((error = Finished(probe < 0 || close(probe) != 0 ? LastError() : std::error_code()))) {
+      return error;
     }
     const std::string self = "/proc/self/fd/" + std::to_string(fd);
     // With no earlier output the file can take the final name at once. Should
@@ -245,8 +245,8 @@ std::error_code UnfinishedFile::Publish() {
   } else {
     const int closing = fd;
     fd = -1;
-    if (close(closing) != 0) {
-      return LastError();
+    if ((error = Finished(close(closing) != 0 ? LastError() : std::error_code()))) {
+      return error;
     }
   }
   if (std::rename(temporaryPath.c_str(), outputPath.c_str()) != 0) {

@@ -119,6 +119,13 @@ std::error_code UnfinishedFile::Publish() {
   if (handle == nullptr) {
     return std::make_error_code(std::errc::bad_file_descriptor);
   }
+  // A network share's write-behind or a full quota can refuse data that the
+  // writes took; the flush makes the system say so now, while the file is
+  // still marked and a failure leaves nothing.
+  if (const std::error_code error = Finished(FlushFileBuffers(handle) == 0 ? LastWin32Error() : std::error_code())) {
+    Discard();
+    return error;
+  }
   // Shown once it is the output; changed while the file is still marked, so
   // a failure here leaves nothing. Any other attribute the system gave it
   // (archive, say) stays.
@@ -152,11 +159,10 @@ std::error_code UnfinishedFile::Publish() {
     }
     return error;
   }
-  void* closing = handle;
+  // The output is in place: whatever closing reports now cannot undo that,
+  // and the flush has already seen the data through, so it goes unread.
+  (void)CloseHandle(handle);
   handle = nullptr;
-  if (CloseHandle(closing) == 0) {
-    return LastWin32Error();
-  }
   return {};
 }
 
