@@ -34,7 +34,8 @@ bool MarkForDeletion(void* handle, bool deletion) {
 }
 
 // Gives the open file the name target (a full path), replacing a file there.
-std::error_code RenameOver(void* handle, const std::wstring& target) {
+// Returns the Win32 error code, 0 on success.
+DWORD RenameOver(void* handle, const std::wstring& target) {
   // The name goes to the native layer as it is, so it must be in the native
   // form; that form also has no length limit.
   const std::wstring name = NativePath(target);
@@ -51,9 +52,9 @@ std::error_code RenameOver(void* handle, const std::wstring& target) {
   std::memcpy(reinterpret_cast<char*>(info) + offsetof(FILE_RENAME_INFO, FileName), name.c_str(),
               nameBytes + sizeof(wchar_t));
   if (SetFileInformationByHandle(handle, FileRenameInfo, info, static_cast<DWORD>(infoBytes)) == 0) {
-    return LastWin32Error();
+    return GetLastError();
   }
-  return {};
+  return 0;
 }
 
 }  // namespace
@@ -142,22 +143,30 @@ std::error_code UnfinishedFile::Publish() {
     Discard();
     return error;
   }
-  // The mark goes before the rename: the other way round, a process ending
-  // in between would take the new output with it after it had replaced the
-  // old one. From here to the rename is the only moment that an ending
-  // process could leave the file behind.
-  if (!MarkForDeletion(handle, false)) {
-    const std::error_code error = LastWin32Error();
-    Discard();
-    return error;
-  }
-  if (const std::error_code error = RenameOver(handle, finalPath)) {
-    const bool marked = MarkForDeletion(handle, true);
+  bool marked = true;
+  const DWORD code = RetryWhileBusy([this, &marked]() -> DWORD {
+    // The mark goes before the rename: the other way round, a process ending
+    // in between would take the new output with it after it had replaced the
+    // old one. From here to the rename is the only moment that an ending
+    // process could leave the file behind.
+    if (!MarkForDeletion(handle, false)) {
+      return GetLastError();
+    }
+    marked = false;
+    const DWORD renamed = RenameOver(handle, finalPath);
+    if (renamed != 0) {
+      // Marked again for the wait before the next try, so that the moment
+      // stays as short as it is without one.
+      marked = MarkForDeletion(handle, true);
+    }
+    return renamed;
+  });
+  if (code != 0) {
     Discard();
     if (!marked) {
       (void)DeleteFileW(temporaryPath.c_str());
     }
-    return error;
+    return Win32Error(code);
   }
   // The output is in place: whatever closing reports now cannot undo that,
   // and the flush has already seen the data through, so it goes unread.

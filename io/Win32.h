@@ -29,6 +29,24 @@ std::error_code Win32Error(unsigned long code) noexcept;
 // Win32Error(GetLastError()).
 std::error_code LastWin32Error() noexcept;
 
+// Calls attempt, which returns a Win32 error code (0 for success), again
+// while it fails with access denied or a sharing violation, for about a
+// second with growing pauses, and returns its last code. A virus scanner or
+// the search indexer that opens a new file for a moment makes Windows refuse,
+// in those words, to delete or replace it until they let go.
+template <typename Attempt>
+unsigned long RetryWhileBusy(Attempt attempt) {
+  constexpr DWORD Patience = 1000;  // milliseconds
+  DWORD code = attempt();
+  for (DWORD pause = 10, waited = 0;
+       (code == ERROR_ACCESS_DENIED || code == ERROR_SHARING_VIOLATION) && waited < Patience;
+       waited += pause, pause = std::min<DWORD>(2 * pause, 250)) {
+    Sleep(pause);
+    code = attempt();
+  }
+  return code;
+}
+
 // WriteAll through a Win32 call that writes part of what it is given and
 // says how much, as WriteFile (bytes) and WriteConsoleW (characters) do:
 // writeSome(handle, from, count, &written, nullptr).

@@ -7,6 +7,12 @@
 #include "io/UnfinishedFile.h"
 #include "tests/TestFiles.h"
 
+#ifdef _WIN32
+#include <thread>
+
+#include "io/Win32.h"
+#endif
+
 namespace rungwell {
 namespace {
 
@@ -44,6 +50,30 @@ TEST(UnfinishedFile, FailureAtTheFinishLeavesTheFolderAsItWas) {
     }
   }
 }
+
+#ifdef _WIN32
+// Another program holds the earlier output open without sharing its
+// deletion for a moment, as a virus scanner does: the rename waits for it.
+TEST(UnfinishedFile, OutputHeldForAMomentIsWaitedFor) {
+  TempDir dir;
+  const std::string path = dir.File("out.csv");
+  WriteFile(path, Earlier);
+  UnfinishedFile file;
+  ASSERT_FALSE(file.Create(path, DefaultPermissions));
+  ASSERT_FALSE(file.Write(Data.data(), Data.size()));
+  HANDLE held =
+      CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  std::thread scanner([held] {
+    Sleep(200);
+    (void)CloseHandle(held);
+  });
+  const std::error_code error = file.Publish();
+  scanner.join();
+  EXPECT_FALSE(error) << error.message();
+  EXPECT_EQ(ReadFile(path), Data);
+  EXPECT_EQ(dir.Entries(), std::vector<std::string>{"out.csv"});
+}
+#endif
 
 }  // namespace
 }  // namespace rungwell
