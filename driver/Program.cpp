@@ -12,6 +12,10 @@
 #include "io/CsvFileHandle.h"
 #include "io/OutputFile.h"
 
+#ifdef _WIN32
+#include "io/Win32.h"
+#endif
+
 namespace rungwell {
 
 namespace {
@@ -27,7 +31,11 @@ int Report(const std::string& path, const std::string& reason) {
 }
 
 int Report(const std::string& path, std::error_code error) {
+#ifdef _WIN32
+  return Report(path, SystemMessage(error));
+#else
   return Report(path, error.message());
+#endif
 }
 
 std::error_code PrintUsage() {
