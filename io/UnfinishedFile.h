@@ -32,6 +32,12 @@ class UnfinishedFile {
   // Starts the file in outputPath's folder. A file that replaces an earlier
   // output takes that output's permission bits; a new one takes permissions
   // (the input's bits), masked by the umask. Nothing is named yet.
+  //
+  // Fails at once, before anything is written, where the output plainly
+  // cannot be replaced: a directory at its path, a folder that takes no new
+  // file, and on Windows a read-only output or one that another program
+  // holds open without letting it be deleted (as a spreadsheet program
+  // does). Publish still has the last word; this only spares the work.
   std::error_code Create(const std::string& outputPath, unsigned permissions);
 
   // Writes all of size bytes, or fails. On Linux, a file that replaces an
@@ -55,8 +61,6 @@ class UnfinishedFile {
   inline static std::error_code (*finishFaultForTests)() = nullptr;
 
  private:
-  std::string outputPath;
-  bool replacing = false;
   // The result of that check, with the tests' fault.
   static std::error_code Finished(std::error_code check) {
     return check || finishFaultForTests == nullptr ? check : finishFaultForTests();
@@ -67,6 +71,8 @@ class UnfinishedFile {
   std::wstring finalPath;      // the output's full path as the system takes it
   std::wstring temporaryPath;  // to remove by name should marking it again fail
 #else
+  std::string outputPath;
+  bool replacing = false;
   int fd = -1;
   bool unnamed = false;       // O_TMPFILE: nothing to remove by name
   std::string temporaryPath;  // named fallback, or the name between link and rename

@@ -161,6 +161,11 @@ std::error_code UnfinishedFile::Create(const std::string& path, unsigned permiss
   if (!exists && errno != ENOENT) {
     return LastError();
   }
+  // Nothing renames a file over a directory; a folder that takes no new file
+  // fails below, as the file is made.
+  if (exists && S_ISDIR(earlier.st_mode)) {
+    return std::make_error_code(std::errc::is_a_directory);
+  }
   replacing = exists && S_ISREG(earlier.st_mode);
   // The umask applies to a new file, as for any file a tool creates; a
   // replacement keeps the earlier output's bits exactly (set below).

@@ -57,6 +57,37 @@ DWORD RenameOver(void* handle, const std::wstring& target) {
   return 0;
 }
 
+// The Win32 error code that replacing the file at path (a path for the
+// system) would fail with, as far as that can be told without replacing it;
+// 0 where nothing is seen in the way, or there is no file.
+DWORD Blocker(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    // Nothing there, or nothing that can be seen: making the file beside it
+    // tells the rest.
+    return 0;
+  }
+  // Windows refuses to replace either, in these words.
+  if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
+    return ERROR_ACCESS_DENIED;
+  }
+  // Replacing a file deletes it, which takes the right to delete it and no
+  // other program holding it open without sharing its deletion, as Excel
+  // holds a workbook. Opening it for deletion, sharing everything, asks the
+  // system both; a link is asked about itself, since the rename replaces it.
+  const DWORD code = RetryWhileBusy([&path]() -> DWORD {
+    HANDLE earlier = CreateFileW(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (earlier == INVALID_HANDLE_VALUE) {
+      return GetLastError();
+    }
+    (void)CloseHandle(earlier);
+    return 0;
+  });
+  // Gone meanwhile: then nothing is in the way.
+  return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ? 0 : code;
+}
+
 }  // namespace
 
 UnfinishedFile::~UnfinishedFile() {
@@ -65,8 +96,6 @@ UnfinishedFile::~UnfinishedFile() {
 
 std::error_code UnfinishedFile::Create(const std::string& path, unsigned /*permissions*/) {
   Discard();
-  outputPath = path;
-  replacing = false;
   std::error_code error;
   const std::wstring full = FullPath(path, error);
   if (error) {
@@ -76,8 +105,9 @@ std::error_code UnfinishedFile::Create(const std::string& path, unsigned /*permi
   // directory, wherever the program itself runs.
   const std::wstring folder = full.substr(0, full.find_last_of(L'\\') + 1);
   finalPath = ForSystem(full);
-  const DWORD attributes = GetFileAttributesW(finalPath.c_str());
-  replacing = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  if (const DWORD code = Blocker(finalPath)) {
+    return Win32Error(code);
+  }
 
   constexpr unsigned Attempts = 100;
   for (unsigned attempt = 0; attempt < Attempts; ++attempt) {

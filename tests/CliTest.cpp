@@ -220,7 +220,8 @@ TEST(Cli, EndedMidRunLeavesTheFolderAsItWas) {
 }
 
 // A new output is no more open than its input; a replaced one keeps the
-// earlier output's bits, whatever the input's.
+// earlier output's bits, whatever the input's. A read-only one is replaced
+// too, as mv replaces it: the folder's permissions decide.
 TEST(Cli, OutputPermissionsFollowTheInputOrTheEarlierOutput) {
   struct Case {
     mode_t input;
@@ -228,8 +229,8 @@ TEST(Cli, OutputPermissionsFollowTheInputOrTheEarlierOutput) {
     mode_t expected;  // under umask 022
   };
   const Case cases[] = {
-      {0600, std::nullopt, 0600}, {0644, std::nullopt, 0644}, {0666, std::nullopt, 0644},
-      {0644, 0640, 0640},         {0666, 0600, 0600},         {0600, 0664, 0664},
+      {0600, std::nullopt, 0600}, {0644, std::nullopt, 0644}, {0666, std::nullopt, 0644}, {0644, 0640, 0640},
+      {0666, 0600, 0600},         {0600, 0664, 0664},         {0644, 0444, 0444},
   };
   const mode_t saved = umask(022);
   for (const Case& c : cases) {
@@ -273,6 +274,10 @@ struct FailureCase {
   // Permission bits do not stop root, so these cases run the program as
   // nobody when the tests run as root.
   bool asOrdinaryUser = false;
+  // The input, plan.csv, is a FIFO that the test holds open and never
+  // writes to: any read would wait for ever, so failing at all proves that
+  // the run failed before reading.
+  bool inputNeverArrives = false;
 };
 
 const std::string Earlier = "an earlier output\n";
@@ -307,11 +312,10 @@ const FailureCase FailureCases[] = {
      "folder.csv", EISDIR},
     {"OutputIsADirectory",
      [](const TempDir& dir) {
-       WriteFile(dir.File("plan.csv"), "1,a,b,c,d,2\n");
        std::filesystem::create_directory(dir.File("plan_new.csv"));
        return "plan.csv"s;
      },
-     "plan_new.csv", EISDIR},
+     "plan_new.csv", EISDIR, std::nullopt, false, true},
     {"OutputNameTooLong",
      [](const TempDir& dir) {
        std::string name = std::string(251, 'p') + ".csv";
@@ -341,14 +345,14 @@ const FailureCase FailureCases[] = {
      "plan.csv", EACCES, std::nullopt, true},
     {"UnwritableDirectory",
      [](const TempDir& dir) {
-       std::string name = PlanWithEarlierOutput(dir, "1,a,b,c,d,2\n");
+       WriteFile(dir.File("plan_new.csv"), Earlier);
        std::filesystem::permissions(dir.Path(), std::filesystem::perms::owner_all,
                                     std::filesystem::perm_options::remove);
        std::filesystem::permissions(dir.Path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec,
                                     std::filesystem::perm_options::add);
-       return name;
+       return "plan.csv"s;
      },
-     "plan_new.csv", EACCES, std::nullopt, true},
+     "plan_new.csv", EACCES, std::nullopt, true, true},
 #ifdef __linux__
     // Reading this link's target, the program's own memory, fails with EIO
     // although opening it succeeds.
@@ -371,6 +375,8 @@ std::map<std::string, std::string> Snapshot(const TempDir& dir) {
     const std::filesystem::path path = dir.File(name);
     if (std::filesystem::is_symlink(path)) {
       entries[name] = "<link>";
+    } else if (std::filesystem::is_fifo(path)) {
+      entries[name] = "<fifo>";
     } else if (std::filesystem::is_directory(path)) {
       entries[name] = "<directory>";
     } else if (std::ifstream(path)) {
@@ -393,6 +399,14 @@ class CliFailure : public ::testing::TestWithParam<FailureCase> {};
 TEST_P(CliFailure, ReportsAndLeavesEverythingAsItWas) {
   const FailureCase& c = GetParam();
   TempDir dir;
+  int idleWriter = -1;
+  if (c.inputNeverArrives) {
+    ASSERT_EQ(mkfifo(dir.File("plan.csv").c_str(), 0644), 0);
+    // Read and write: the open does not wait for a reader, and the program's
+    // own open finds a writer and does not wait either.
+    idleWriter = open(dir.File("plan.csv").c_str(), O_RDWR);
+    ASSERT_GE(idleWriter, 0);
+  }
   RunOptions options;
   options.args = {c.prepare(dir)};
   options.workingDirectory = dir.Path();
@@ -402,6 +416,10 @@ TEST_P(CliFailure, ReportsAndLeavesEverythingAsItWas) {
 
   const RunResult run = RunProgram(options);
   std::filesystem::permissions(dir.Path(), std::filesystem::perms::owner_all, std::filesystem::perm_options::add);
+  if (idleWriter >= 0) {
+    close(idleWriter);
+  }
+  EXPECT_FALSE(run.timedOut);
 
   EXPECT_EQ(run.exitStatus, 1);
   EXPECT_EQ(run.out, "");

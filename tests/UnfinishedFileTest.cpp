@@ -53,16 +53,24 @@ TEST(UnfinishedFile, FailureAtTheFinishLeavesTheFolderAsItWas) {
 
 #ifdef _WIN32
 // Another program holds the earlier output open without sharing its
-// deletion for a moment, as a virus scanner does: the rename waits for it.
-TEST(UnfinishedFile, OutputHeldForAMomentIsWaitedFor) {
+// deletion, as Excel does: Create says so at once. One that lets go soon, as
+// a virus scanner does, is waited for at the rename.
+TEST(UnfinishedFile, OutputHeldWithoutDeleteSharing) {
   TempDir dir;
   const std::string path = dir.File("out.csv");
   WriteFile(path, Earlier);
+  const auto hold = [&path] {
+    return CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                       nullptr);
+  };
+  HANDLE held = hold();
   UnfinishedFile file;
+  EXPECT_EQ(file.Create(path, DefaultPermissions), Win32Error(ERROR_SHARING_VIOLATION));
+  (void)CloseHandle(held);
+
   ASSERT_FALSE(file.Create(path, DefaultPermissions));
   ASSERT_FALSE(file.Write(Data.data(), Data.size()));
-  HANDLE held =
-      CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  held = hold();
   std::thread scanner([held] {
     Sleep(200);
     (void)CloseHandle(held);

@@ -233,17 +233,31 @@ elseif(CASE STREQUAL "replaces_an_earlier_output")
   endif()
 
 elseif(CASE STREQUAL "output_that_cannot_be_replaced")
-  file(WRITE "${WORK}/plan.csv" "1,a,b,c,d,2\n")
-  file(MAKE_DIRECTORY "${WORK}/plan_new.csv")
-  run(plan.csv)
-  expect_equal("exit status" "${RC}" "1")
-  # Windows refuses to replace a directory with ERROR_ACCESS_DENIED.
-  system_message(denied 5)
-  expect_lines("message" "${ERR}" "Rungwell: plan_new.csv: ${denied}")
-  expect_no_temporary_files()
-  if(NOT IS_DIRECTORY "${WORK}/plan_new.csv")
-    message(FATAL_ERROR "the directory in the way was touched")
-  endif()
+  # A folder and a read-only file each fail in Windows' words before anything
+  # is read: the input is a FIFO that is held open and never written to, so
+  # a single read would wait until the case's timeout.
+  execute_process(COMMAND mkfifo plan.csv WORKING_DIRECTORY "${WORK}" COMMAND_ERROR_IS_FATAL ANY)
+  foreach(blocker folder read-only)
+    if(blocker STREQUAL "folder")
+      file(MAKE_DIRECTORY "${WORK}/plan_new.csv")
+    else()
+      file(REMOVE_RECURSE "${WORK}/plan_new.csv")
+      file(WRITE "${WORK}/plan_new.csv" "an earlier output\n")
+      file(CHMOD "${WORK}/plan_new.csv" PERMISSIONS OWNER_READ GROUP_READ WORLD_READ)
+    endif()
+    listing(before)
+    execute_process(
+      COMMAND sh -c [[exec 3<>plan.csv; exec "$@" plan.csv]] run ${EMULATOR} "${PROGRAM}"
+      WORKING_DIRECTORY "${WORK}" INPUT_FILE /dev/null
+      RESULT_VARIABLE RC OUTPUT_VARIABLE OUT ERROR_VARIABLE ERR TIMEOUT 60)
+    expect_equal("exit status with a ${blocker} in the way" "${RC}" "1")
+    # Windows refuses to replace either with ERROR_ACCESS_DENIED.
+    system_message(denied 5)
+    expect_lines("message for a ${blocker} in the way" "${ERR}" "Rungwell: plan_new.csv: ${denied}")
+    listing(after)
+    expect_equal("folder after a ${blocker} in the way" "${after}" "${before}")
+  endforeach()
+  expect_file("${WORK}/plan_new.csv" "an earlier output\n")
 
 elseif(CASE STREQUAL "output_that_cannot_be_made")
   # 254 characters make a name; with _new it passes the 255 that one may have.
