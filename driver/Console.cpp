@@ -108,7 +108,7 @@ void WaitForKeyPress() {
   (void)std::system("pause");
 }
 
-void HoldConsoleAfterFailure() {
+void HoldConsoleAfterMessages() {
   DWORD processes[2];
   DWORD mode = 0;
   if (GetConsoleProcessList(processes, 2) != 1 || GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) == 0) {
@@ -132,7 +132,7 @@ void WaitForKeyPress() {
   } while (c != EOF && c != '\n');
 }
 
-void HoldConsoleAfterFailure() {}
+void HoldConsoleAfterMessages() {}
 
 #endif
 

@@ -24,11 +24,12 @@ enum class StandardStream { Output, Error };
 // input is a terminal, so that scripts and closed input never hang.
 void WaitForKeyPress();
 
-// After a failure on Windows: when this program owns its console alone, as
-// it does when a file was dropped onto it in Explorer, that console closes as
-// it ends, so wait for a key and let the message be read. A console shared
-// with a command interpreter, or input that is no console (as in tests),
-// never waits. Elsewhere a terminal outlives the program; nothing to do.
-void HoldConsoleAfterFailure();
+// At the end of a run that printed failures or notes, on Windows: when this
+// program owns its console alone, as it does when files were dropped onto
+// it in Explorer, that console closes as it ends, so wait for a key and let
+// the messages be read. A console shared with a command interpreter, or
+// input that is no console (as in tests), never waits. Elsewhere a terminal
+// outlives the program; nothing to do.
+void HoldConsoleAfterMessages();
 
 }  // namespace rungwell

@@ -4,6 +4,7 @@
 #include <new>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "csv/Conversion.h"
 #include "csv/LevelRule.h"
@@ -22,69 +23,111 @@ namespace {
 
 constexpr int ExitFailure = 1;
 
-int Report(const std::string& path, const std::string& reason) {
-  // Should standard error fail too, there is no one left to tell; the exit
-  // status still says it.
-  (void)WriteText(StandardStream::Error, "Rungwell: " + path + ": " + reason + "\n");
-  HoldConsoleAfterFailure();
-  return ExitFailure;
-}
+// What a run says on standard error, one line a message, and what follows
+// from it: the exit status, and whether a run that owns its console waits
+// before that console closes.
+class Messages {
+ public:
+  // A file that was not converted: the run ends with status 1.
+  void Failure(const std::string& path, const std::string& reason) {
+    Print(path, reason);
+    failed = true;
+  }
 
-int Report(const std::string& path, std::error_code error) {
+  void Failure(const std::string& path, std::error_code error) { Failure(path, Reason(error)); }
+
+  // Something worth knowing about a file that was converted all the same.
+  // It does not fail the run, but it keeps a dropped run's console open.
+  void Note(const std::string& path, const std::string& text) { Print(path, text); }
+
+  // Once, after the last file, so that a dropped run waits for one key.
+  int Finish() const {
+    if (printed) {
+      HoldConsoleAfterMessages();
+    }
+    return failed ? ExitFailure : 0;
+  }
+
+ private:
+  static std::string Reason(std::error_code error) {
 #ifdef _WIN32
-  return Report(path, SystemMessage(error));
+    return SystemMessage(error);
 #else
-  return Report(path, error.message());
+    return error.message();
 #endif
+  }
+
+  void Print(const std::string& path, const std::string& text) {
+    // Should standard error fail too, there is no one left to tell; the exit
+    // status still says it.
+    (void)WriteText(StandardStream::Error, "Rungwell: " + path + ": " + text + "\n");
+    printed = true;
+  }
+
+  bool failed = false;
+  bool printed = false;
+};
+
+std::string UsageText() {
+  return "Rungwell.exe [file path]\nthe level column is " + std::to_string(LevelColumn) + " (0 begin)\n";
 }
 
-std::error_code PrintUsage() {
-  return WriteText(StandardStream::Output,
-                   "Rungwell.exe [file path]\nthe level column is " + std::to_string(LevelColumn) + " (0 begin)\n");
-}
-
-int Convert(const std::string& inputPath) {
+void Convert(const std::string& inputPath, Messages& messages) {
   CsvFileHandle input;
   if (!input.Open(inputPath)) {
-    return Report(inputPath, input.Error());
+    messages.Failure(inputPath, input.Error());
+    return;
   }
   // Created only once the input is known to be readable, so that a run that
   // fails there leaves nothing behind.
   OutputFile output(OutputPathFor(inputPath));
   if (!output.Create(input.PermissionBits().value_or(DefaultPermissions))) {
-    return Report(output.Path(), output.Error());
+    messages.Failure(output.Path(), output.Error());
+    return;
   }
   if (!ConvertLines(input, output)) {
-    return input.Error() ? Report(inputPath, input.Error()) : Report(output.Path(), output.Error());
+    if (input.Error()) {
+      messages.Failure(inputPath, input.Error());
+    } else {
+      messages.Failure(output.Path(), output.Error());
+    }
+    return;
   }
   if (!output.Commit()) {
-    return Report(output.Path(), output.Error());
+    messages.Failure(output.Path(), output.Error());
   }
-  return 0;
+}
+
+void ConvertEach(const std::vector<std::string>& paths, Messages& messages) {
+  for (const std::string& path : paths) {
+    // A line too long for memory is the one failure that arrives as an
+    // exception; caught here, after the output's destructor has removed the
+    // partial file, it is reported like any other, and the next file goes on.
+    try {
+      Convert(path, messages);
+    } catch (const std::bad_alloc&) {
+      messages.Failure(path, std::make_error_code(std::errc::not_enough_memory));
+    } catch (const std::exception& e) {
+      messages.Failure(path, e.what());
+    }
+  }
 }
 
 }  // namespace
 
 int Run(int argc, const char* const argv[]) {
+  Messages messages;
   if (argc < 2) {
     // Text that never arrived, on a full disk say, is a failure like any other.
-    if (const std::error_code error = PrintUsage()) {
-      return Report("standard output", error);
+    if (const std::error_code error = WriteText(StandardStream::Output, UsageText())) {
+      messages.Failure("standard output", error);
+      return messages.Finish();
     }
     WaitForKeyPress();
     return 0;
   }
-  const std::string inputPath = argv[1];
-  // A line too long for memory is the one failure that arrives as an exception;
-  // catching it here, after the output's destructor has removed the partial
-  // file, turns it into an ordinary report.
-  try {
-    return Convert(inputPath);
-  } catch (const std::bad_alloc&) {
-    return Report(inputPath, std::make_error_code(std::errc::not_enough_memory));
-  } catch (const std::exception& e) {
-    return Report(inputPath, e.what());
-  }
+  ConvertEach(std::vector<std::string>(argv + 1, argv + argc), messages);
+  return messages.Finish();
 }
 
 }  // namespace rungwell

@@ -79,17 +79,34 @@ TEST(Cli, ConvertsTheBundledExample) {
   EXPECT_EQ(ReadFile(dir.File("plan.csv")), input);
 }
 
-TEST(Cli, RelativePathFromTheWorkingDirectoryAndExtraArgumentsIgnored) {
+TEST(Cli, RelativePathFromTheWorkingDirectory) {
   TempDir dir;
   WriteFile(dir.File("report.final.csv"), "a,b,c,d,e,3\n");
   RunOptions options;
-  options.args = {"report.final.csv", "ignored", "--also-ignored"};
+  options.args = {"report.final.csv"};
   options.workingDirectory = dir.Path();
   const RunResult run = RunProgram(options);
   EXPECT_EQ(run.exitStatus, 0);
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(dir.Entries(), (Names{"report.final.csv", "report.final_new.csv"}));
   EXPECT_EQ(ReadFile(dir.File("report.final_new.csv")), "    a,b,c,d,e,3\n");
+}
+
+// Each file is converted on its own, in the order given: a failure is
+// reported for its file, the others still convert, and the run ends with 1.
+TEST(Cli, SeveralFilesConvertEachOnItsOwn) {
+  TempDir dir;
+  WriteFile(dir.File("b.csv"), "1,a,b,c,d,2\n");
+  WriteFile(dir.File("c.csv"), "1,a,b,c,d,3\n");
+  RunOptions options;
+  options.args = {"a.csv", "b.csv", "a.csv", "c.csv"};
+  options.workingDirectory = dir.Path();
+  const RunResult run = RunProgram(options);
+  EXPECT_EQ(run.exitStatus, 1);
+  EXPECT_EQ(run.err, Message("a.csv", ENOENT) + Message("a.csv", ENOENT));
+  EXPECT_EQ(dir.Entries(), (Names{"b.csv", "b_new.csv", "c.csv", "c_new.csv"}));
+  EXPECT_EQ(ReadFile(dir.File("b_new.csv")), "  1,a,b,c,d,2\n");
+  EXPECT_EQ(ReadFile(dir.File("c_new.csv")), "    1,a,b,c,d,3\n");
 }
 
 TEST(Cli, ReplacesAnEarlierOutput) {

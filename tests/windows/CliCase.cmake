@@ -32,27 +32,33 @@ function(run)
   set(ERR "${err}" PARENT_SCOPE)
 endfunction()
 
-# Runs the program with one argument on a console of its own, as when a file
-# is dropped onto it: a pseudo-terminal in tmux, on which Wine's console
-# draws. Sets SCREEN to what the screen shows once the program waits for a
-# key after its failure, then presses one and sets RC.
-function(run_on_console argument)
+# Runs the program with the given arguments on a console of its own, as when
+# files are dropped onto it: a pseudo-terminal in tmux, on which Wine's
+# console draws. Sets SCREEN to what the screen shows once the program waits
+# for a key, or has ended, then presses one and sets RC.
+function(run_on_console)
   # A server of its own, named for this folder: a path for its socket could
   # be longer than a socket's name may be.
   string(MD5 server "${WORK}")
   set(tmux tmux -u -L "rungwell-${server}" -f /dev/null)
   set(words)
-  foreach(word IN LISTS EMULATOR ITEMS "${PROGRAM}" "${argument}")
+  foreach(word IN LISTS EMULATOR ITEMS "${PROGRAM}" ${ARGN})
     list(APPEND words "'${word}'")
   endforeach()
   list(JOIN words " " command)
-  file(WRITE "${WORK}/.console.sh" "${command}\necho $? >.status\n")
+  # The pane stays after the program, so that what it showed can be read.
+  file(WRITE "${WORK}/.console.sh" "${command}\necho $? >.status\nexec sleep 120\n")
   file(REMOVE "${WORK}/.status")
   execute_process(COMMAND ${tmux} new-session -d -x 100 -y 10 -c "${WORK}" "sh .console.sh"
     COMMAND_ERROR_IS_FATAL ANY)
   foreach(try RANGE 120)
+    # Looked at before the screen, so that the screen is the final one.
+    set(ended FALSE)
+    if(EXISTS "${WORK}/.status")
+      set(ended TRUE)
+    endif()
     execute_process(COMMAND ${tmux} capture-pane -p OUTPUT_VARIABLE screen)
-    if(screen MATCHES "Press any key" OR EXISTS "${WORK}/.status")
+    if(ended OR screen MATCHES "Press any key")
       break()
     endif()
     execute_process(COMMAND ${CMAKE_COMMAND} -E sleep 0.5)
@@ -193,6 +199,16 @@ if(CASE STREQUAL "usage_pauses_and_returns_at_end_of_input")
   # text, and returns because its input has ended.
   if(NOT OUT MATCHES "^${USAGE_PATTERN}Press any key")
     message(FATAL_ERROR "usage text and pause prompt: [${OUT}]")
+  endif()
+
+elseif(CASE STREQUAL "dropped_files_wait_once_after_all_messages")
+  run_on_console(missing.csv absent.csv)
+  expect_equal("exit status on the console" "${RC}" "1")
+  system_message(not_found 2)
+  string(REGEX MATCHALL "Press any key" waits "${SCREEN}")
+  if(NOT SCREEN MATCHES "^Rungwell: missing\\.csv: ${not_found}\nRungwell: absent\\.csv: ${not_found}\nPress any key"
+     OR NOT waits STREQUAL "Press any key")
+    message(FATAL_ERROR "screen:\n${SCREEN}")
   endif()
 
 elseif(CASE STREQUAL "crlf_lines_come_out_exactly")
