@@ -8,6 +8,7 @@
 
 #include "csv/Conversion.h"
 #include "csv/LevelRule.h"
+#include "driver/CommandLine.h"
 #include "driver/Console.h"
 #include "driver/OutputPath.h"
 #include "io/CsvFileHandle.h"
@@ -72,6 +73,28 @@ std::string UsageText() {
   return "Rungwell.exe [file path]\nthe level column is " + std::to_string(LevelColumn) + " (0 begin)\n";
 }
 
+std::string HelpText() {
+  return UsageText() +
+         "\n"
+         "Indents each line of a comma-separated plan by its level: two spaces for\n"
+         "each level above 1. The copy goes beside the file, with _new before the\n"
+         "extension: plan.csv gives plan_new.csv. Several files may be given"
+#ifdef _WIN32
+         ", and\n"
+         "wildcards such as *.csv.\n"
+#else
+         ".\n"
+#endif
+         "Options: -h, --help or /? this help; --version the version; -- ends them.\n"
+         "\n"
+         "Rungwell " RUNGWELL_VERSION
+#ifdef _WIN32
+         ". More in README.txt, beside Rungwell.exe.\n";
+#else
+         ". More in README.md (in /usr/share/doc/rungwell when installed).\n";
+#endif
+}
+
 void Convert(const std::string& inputPath, Messages& messages) {
   CsvFileHandle input;
   if (!input.Open(inputPath)) {
@@ -116,18 +139,24 @@ void ConvertEach(const std::vector<std::string>& paths, Messages& messages) {
 }  // namespace
 
 int Run(int argc, const char* const argv[]) {
+  const CommandLine command = ParseCommandLine(argc, argv);
   Messages messages;
-  if (argc < 2) {
-    // Text that never arrived, on a full disk say, is a failure like any other.
-    if (const std::error_code error = WriteText(StandardStream::Output, UsageText())) {
-      messages.Failure("standard output", error);
-      return messages.Finish();
-    }
-    WaitForKeyPress();
-    return 0;
+  if (command.request == CommandLine::Request::Convert) {
+    ConvertEach(command.files, messages);
+    return messages.Finish();
   }
-  ConvertEach(std::vector<std::string>(argv + 1, argv + argc), messages);
-  return messages.Finish();
+  const std::string text = command.request == CommandLine::Request::Help      ? HelpText()
+                           : command.request == CommandLine::Request::Version ? "Rungwell " RUNGWELL_VERSION "\n"
+                                                                              : UsageText();
+  // Text that never arrived, on a full disk say, is a failure like any other.
+  if (const std::error_code error = WriteText(StandardStream::Output, text)) {
+    messages.Failure("standard output", error);
+    return messages.Finish();
+  }
+  if (command.request == CommandLine::Request::Usage) {
+    WaitForKeyPress();
+  }
+  return 0;
 }
 
 }  // namespace rungwell

@@ -109,6 +109,52 @@ TEST(Cli, SeveralFilesConvertEachOnItsOwn) {
   EXPECT_EQ(ReadFile(dir.File("c_new.csv")), "    1,a,b,c,d,3\n");
 }
 
+// Options count only before "--"; every other argument is a file. Help and
+// version return at once, converting nothing, although input is a terminal.
+TEST(Cli, OptionsAndFilesThatLookLikeThem) {
+  const std::string Help = "Help";
+  const std::string Version = "Rungwell " RUNGWELL_VERSION "\n";
+  struct Case {
+    Names args;
+    std::string out;
+    std::string err;
+    std::string converted;  // the output written, if any
+  };
+  const Case cases[] = {
+      {{"--help"}, Help, "", ""},
+      {{"-h"}, Help, "", ""},
+      {{"/?"}, Help, "", ""},
+      {{"plan.csv", "--help"}, Help, "", ""},
+      {{"--version"}, Version, "", ""},
+      {{"--", "--help"}, "", "", "--help_new"},
+      {{"-x"}, "", Message("-x", ENOENT), ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.args));
+    TempDir dir;
+    WriteFile(dir.File("plan.csv"), "1,a,b,c,d,2\n");
+    WriteFile(dir.File("--help"), "1,a,b,c,d,2\n");
+    RunOptions options;
+    options.args = c.args;
+    options.workingDirectory = dir.Path();
+    options.terminalInput = "";
+    const RunResult run = RunProgram(options);
+    EXPECT_FALSE(run.timedOut);
+    EXPECT_EQ(run.exitStatus, c.err.empty() ? 0 : 1);
+    if (c.out == Help) {
+      EXPECT_EQ(run.out.rfind(Usage + "\n", 0), 0U) << run.out;
+      EXPECT_NE(run.out.find("\nRungwell " RUNGWELL_VERSION ". "), std::string::npos) << run.out;
+    } else {
+      EXPECT_EQ(run.out, c.out);
+    }
+    EXPECT_EQ(run.err, c.err);
+    EXPECT_EQ(dir.Entries().size(), c.converted.empty() ? 2U : 3U);
+    if (!c.converted.empty()) {
+      EXPECT_EQ(ReadFile(dir.File(c.converted)), "  1,a,b,c,d,2\n");
+    }
+  }
+}
+
 TEST(Cli, ReplacesAnEarlierOutput) {
   TempDir dir;
   WriteFile(dir.File("plan.csv"), "1,a,b,c,d,2\n");
