@@ -103,6 +103,9 @@ std::error_code WriteText(StandardStream stream, std::string_view text) {
 #ifdef _WIN32
 
 void WaitForKeyPress() {
+  if (ConsoleOf(StandardStream::Output) == nullptr) {
+    return;
+  }
   (void)std::fflush(stdout);
   // The command's own result tells nothing the user has not already seen.
   (void)std::system("pause");
@@ -121,7 +124,7 @@ void HoldConsoleAfterMessages() {
 #else
 
 void WaitForKeyPress() {
-  if (isatty(STDIN_FILENO) == 0) {
+  if (isatty(STDOUT_FILENO) == 0 || isatty(STDIN_FILENO) == 0) {
     return;
   }
   (void)std::fputs("Press Enter to continue . . . ", stdout);

@@ -37,14 +37,19 @@ std::string Message(const std::string& path, int error) {
   return "Rungwell: " + path + ": " + std::strerror(error) + "\n";
 }
 
-TEST(Cli, WithoutPathPrintsUsageAndReturnsWhenInputIsNoTerminal) {
-  for (const bool openPipe : {false, true}) {
+// Nobody reads a usage text that goes to a file or a pipe (Rungwell >
+// usage.txt), whatever standard input is, so nothing waits.
+TEST(Cli, WithoutPathPrintsUsageAndReturnsWhenOutputIsNoTerminal) {
+  for (const auto& [openPipe, terminalInput] : {std::pair{false, false}, {true, false}, {false, true}}) {
     TempDir dir;
     RunOptions options;
     options.workingDirectory = dir.Path();
     options.stdinOpenPipe = openPipe;
+    if (terminalInput) {
+      options.terminalInput = "";
+    }
     const RunResult run = RunProgram(options);
-    EXPECT_FALSE(run.timedOut) << "open pipe " << openPipe;
+    EXPECT_FALSE(run.timedOut) << "open pipe " << openPipe << ", terminal " << terminalInput;
     EXPECT_EQ(run.exitStatus, 0);
     EXPECT_EQ(run.out, Usage);
     EXPECT_EQ(run.err, "");
@@ -53,14 +58,16 @@ TEST(Cli, WithoutPathPrintsUsageAndReturnsWhenInputIsNoTerminal) {
 }
 
 TEST(Cli, WithoutPathWaitsForEnterOnATerminal) {
-  RunOptions waiting;
-  waiting.terminalInput = "";
-  waiting.patience = std::chrono::milliseconds(500);
-  EXPECT_TRUE(RunProgram(waiting).timedOut);
+  RunOptions options;
+  options.terminalOutput = true;  // input at its end: nothing to wait for
+  EXPECT_FALSE(RunProgram(options).timedOut);
+  options.terminalInput = "";
+  options.patience = std::chrono::milliseconds(500);
+  EXPECT_TRUE(RunProgram(options).timedOut);
 
-  RunOptions answered;
-  answered.terminalInput = "\n";
-  const RunResult run = RunProgram(answered);
+  options.terminalInput = "\n";
+  options.patience = std::chrono::milliseconds(30000);
+  const RunResult run = RunProgram(options);
   EXPECT_FALSE(run.timedOut);
   EXPECT_EQ(run.exitStatus, 0);
   EXPECT_EQ(run.out, Usage + "Press Enter to continue . . . ");
@@ -110,7 +117,7 @@ TEST(Cli, SeveralFilesConvertEachOnItsOwn) {
 }
 
 // Options count only before "--"; every other argument is a file. Help and
-// version return at once, converting nothing, although input is a terminal.
+// version return at once, converting nothing, although a terminal shows them.
 TEST(Cli, OptionsAndFilesThatLookLikeThem) {
   const std::string Help = "Help";
   const std::string Version = "Rungwell " RUNGWELL_VERSION "\n";
@@ -138,6 +145,7 @@ TEST(Cli, OptionsAndFilesThatLookLikeThem) {
     options.args = c.args;
     options.workingDirectory = dir.Path();
     options.terminalInput = "";
+    options.terminalOutput = true;
     const RunResult run = RunProgram(options);
     EXPECT_FALSE(run.timedOut);
     EXPECT_EQ(run.exitStatus, c.err.empty() ? 0 : 1);

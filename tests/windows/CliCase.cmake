@@ -192,13 +192,19 @@ endfunction()
 file(REMOVE_RECURSE "${WORK}")
 file(MAKE_DIRECTORY "${WORK}")
 
-if(CASE STREQUAL "usage_pauses_and_returns_at_end_of_input")
+if(CASE STREQUAL "usage_redirected_returns_at_once")
   run()
   expect_equal("exit status" "${RC}" "0")
-  # The command interpreter's pause prints its own prompt after the usage
-  # text, and returns because its input has ended.
-  if(NOT OUT MATCHES "^${USAGE_PATTERN}Press any key")
-    message(FATAL_ERROR "usage text and pause prompt: [${OUT}]")
+  if(NOT OUT MATCHES "^${USAGE_PATTERN}$")
+    message(FATAL_ERROR "usage text alone: [${OUT}]")
+  endif()
+
+elseif(CASE STREQUAL "usage_on_a_console_waits_for_a_key")
+  # The command interpreter's pause prints its own prompt after the usage text.
+  run_on_console()
+  expect_equal("exit status" "${RC}" "0")
+  if(NOT SCREEN MATCHES "^Rungwell\\.exe \\[file path\\]\nthe level column is 5 \\(0 begin\\)\nPress any key")
+    message(FATAL_ERROR "screen:\n${SCREEN}")
   endif()
 
 elseif(CASE STREQUAL "help_returns_at_once")
