@@ -4,6 +4,7 @@
 #include <new>
 #include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "csv/Conversion.h"
@@ -16,6 +17,7 @@
 
 #ifdef _WIN32
 #include "io/Win32.h"
+#include "io/WindowsPath.h"
 #endif
 
 namespace rungwell {
@@ -95,6 +97,36 @@ std::string HelpText() {
 #endif
 }
 
+// The paths to convert, each with why it cannot be, where that is known
+// before any file is touched.
+struct FileToConvert {
+  std::string path;
+  std::error_code error;
+};
+
+// Every file before the first conversion, as a shell would have done it: an
+// output written on the way never joins a later wildcard's matches.
+std::vector<FileToConvert> FilesToConvert(const std::vector<std::string>& arguments) {
+  std::vector<FileToConvert> files;
+  files.reserve(arguments.size());
+  for (const std::string& argument : arguments) {
+#ifdef _WIN32
+    if (argument.find_first_of("*?") != std::string::npos) {
+      std::error_code error;
+      for (std::string& path : ExpandWildcards(argument, error)) {
+        files.push_back({std::move(path), {}});
+      }
+      if (error) {
+        files.push_back({argument, error});
+      }
+      continue;
+    }
+#endif
+    files.push_back({argument, {}});
+  }
+  return files;
+}
+
 void Convert(const std::string& inputPath, Messages& messages) {
   CsvFileHandle input;
   if (!input.Open(inputPath)) {
@@ -121,17 +153,21 @@ void Convert(const std::string& inputPath, Messages& messages) {
   }
 }
 
-void ConvertEach(const std::vector<std::string>& paths, Messages& messages) {
-  for (const std::string& path : paths) {
+void ConvertEach(const std::vector<FileToConvert>& files, Messages& messages) {
+  for (const FileToConvert& file : files) {
+    if (file.error) {
+      messages.Failure(file.path, file.error);
+      continue;
+    }
     // A line too long for memory is the one failure that arrives as an
     // exception; caught here, after the output's destructor has removed the
     // partial file, it is reported like any other, and the next file goes on.
     try {
-      Convert(path, messages);
+      Convert(file.path, messages);
     } catch (const std::bad_alloc&) {
-      messages.Failure(path, std::make_error_code(std::errc::not_enough_memory));
+      messages.Failure(file.path, std::make_error_code(std::errc::not_enough_memory));
     } catch (const std::exception& e) {
-      messages.Failure(path, e.what());
+      messages.Failure(file.path, e.what());
     }
   }
 }
@@ -142,7 +178,7 @@ int Run(int argc, const char* const argv[]) {
   const CommandLine command = ParseCommandLine(argc, argv);
   Messages messages;
   if (command.request == CommandLine::Request::Convert) {
-    ConvertEach(command.files, messages);
+    ConvertEach(FilesToConvert(command.files), messages);
     return messages.Finish();
   }
   const std::string text = command.request == CommandLine::Request::Help      ? HelpText()

@@ -220,6 +220,30 @@ elseif(CASE STREQUAL "help_returns_at_once")
     message(FATAL_ERROR "screen:\n${SCREEN}")
   endif()
 
+elseif(CASE STREQUAL "several_files_and_wildcards_through_cmd")
+  # cmd hands sub\*.csv on as it stands. The files that match come in name
+  # order, whatever their case, after the folder as typed; blocked outputs
+  # make the order show, and the others still convert.
+  file(MAKE_DIRECTORY "${WORK}/sub/folder.csv")
+  foreach(name B a c)
+    file(WRITE "${WORK}/sub/${name}.csv" "1,a,b,c,d,2\n")
+  endforeach()
+  file(WRITE "${WORK}/sub/notes.txt" "")
+  file(MAKE_DIRECTORY "${WORK}/sub/a_new.csv" "${WORK}/sub/B_new.csv")
+  windows_path(program "${PROGRAM}")
+  execute_process(
+    COMMAND ${EMULATOR} cmd /c "${program}" "sub\\*.csv" missing.csv "*.xlsx"
+    WORKING_DIRECTORY "${WORK}" INPUT_FILE /dev/null
+    RESULT_VARIABLE RC OUTPUT_VARIABLE OUT ERROR_VARIABLE ERR TIMEOUT 60)
+  expect_equal("exit status" "${RC}" "1")
+  system_message(denied 5)
+  system_message(not_found 2)
+  expect_lines("messages" "${ERR}" "Rungwell: sub\\a_new.csv: ${denied}" "Rungwell: sub\\B_new.csv: ${denied}"
+    "Rungwell: missing.csv: ${not_found}" "Rungwell: *.xlsx: ${not_found}")
+  expect_file("${WORK}/sub/c_new.csv" "  1,a,b,c,d,2\n")
+  file(GLOB entries RELATIVE "${WORK}/sub" "${WORK}/sub/*")
+  expect_equal("folder after the run" "${entries}" "B.csv;B_new.csv;a.csv;a_new.csv;c.csv;c_new.csv;folder.csv;notes.txt")
+
 elseif(CASE STREQUAL "dropped_files_wait_once_after_all_messages")
   run_on_console(missing.csv absent.csv)
   expect_equal("exit status on the console" "${RC}" "1")
