@@ -77,22 +77,8 @@ std::error_code WriteToConsole(HANDLE console, std::string_view text) {
   if (const std::error_code error = Widen(text, wide)) {
     return error;
   }
-  const wchar_t* next = wide.data();
-  std::size_t left = wide.size();
-  while (left > 0) {
-    // Older consoles refuse a single write much beyond 64 KB.
-    const DWORD chunk = left < 8192 ? static_cast<DWORD>(left) : 8192;
-    DWORD written = 0;
-    if (WriteConsoleW(console, next, chunk, &written, nullptr) == 0) {
-      return LastWin32Error();
-    }
-    if (written == 0) {
-      return std::make_error_code(std::errc::io_error);
-    }
-    next += written;
-    left -= written;
-  }
-  return {};
+  // Older consoles refuse a single write much beyond 64 KB.
+  return WriteAllTo(console, wide.data(), wide.size(), 8192, WriteConsoleW);
 }
 
 #endif
@@ -117,12 +103,15 @@ std::error_code WriteText(StandardStream stream, std::string_view text) {
 #ifdef _WIN32
 
 void WaitForKeyPress() {
+  if (ConsoleOf(StandardStream::Output) == nullptr) {
+    return;
+  }
   (void)std::fflush(stdout);
   // The command's own result tells nothing the user has not already seen.
   (void)std::system("pause");
 }
 
-void HoldConsoleAfterFailure() {
+void HoldConsoleAfterMessages() {
   DWORD processes[2];
   DWORD mode = 0;
   if (GetConsoleProcessList(processes, 2) != 1 || GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) == 0) {
@@ -135,7 +124,7 @@ void HoldConsoleAfterFailure() {
 #else
 
 void WaitForKeyPress() {
-  if (isatty(STDIN_FILENO) == 0) {
+  if (isatty(STDOUT_FILENO) == 0 || isatty(STDIN_FILENO) == 0) {
     return;
   }
   (void)std::fputs("Press Enter to continue . . . ", stdout);
@@ -146,7 +135,7 @@ void WaitForKeyPress() {
   } while (c != EOF && c != '\n');
 }
 
-void HoldConsoleAfterFailure() {}
+void HoldConsoleAfterMessages() {}
 
 #endif
 

@@ -19,16 +19,19 @@ enum class StandardStream { Output, Error };
 [[nodiscard]] std::error_code WriteText(StandardStream stream, std::string_view text);
 
 // Waits for the user after the usage text, so that a console window opened
-// just for this run stays readable. On Windows the command interpreter's
-// "pause" does it; elsewhere a prompt waits for Enter, but only when standard
-// input is a terminal, so that scripts and closed input never hang.
+// just for this run stays readable, but only where someone can be reading:
+// when standard output is a console (Windows), where the command
+// interpreter's "pause" waits, or when standard output and input are both a
+// terminal (elsewhere), where a prompt waits for Enter. Redirected output, a
+// script or closed input never waits.
 void WaitForKeyPress();
 
-// After a failure on Windows: when this program owns its console alone, as
-// it does when a file was dropped onto it in Explorer, that console closes as
-// it ends, so wait for a key and let the message be read. A console shared
-// with a command interpreter, or input that is no console (as in tests),
-// never waits. Elsewhere a terminal outlives the program; nothing to do.
-void HoldConsoleAfterFailure();
+// At the end of a run that printed failures or notes, on Windows: when this
+// program owns its console alone, as it does when files were dropped onto
+// it in Explorer, that console closes as it ends, so wait for a key and let
+// the messages be read. A console shared with a command interpreter, or
+// input that is no console (as in tests), never waits. Elsewhere a terminal
+// outlives the program; nothing to do.
+void HoldConsoleAfterMessages();
 
 }  // namespace rungwell

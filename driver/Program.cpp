@@ -4,13 +4,21 @@
 #include <new>
 #include <string>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 #include "csv/Conversion.h"
 #include "csv/LevelRule.h"
+#include "driver/CommandLine.h"
 #include "driver/Console.h"
 #include "driver/OutputPath.h"
 #include "io/CsvFileHandle.h"
 #include "io/OutputFile.h"
+
+#ifdef _WIN32
+#include "io/Win32.h"
+#include "io/WindowsPath.h"
+#endif
 
 namespace rungwell {
 
@@ -18,65 +26,173 @@ namespace {
 
 constexpr int ExitFailure = 1;
 
-int Report(const std::string& path, const std::string& reason) {
-  // Should standard error fail too, there is no one left to tell; the exit
-  // status still says it.
-  (void)WriteText(StandardStream::Error, "Rungwell: " + path + ": " + reason + "\n");
-  HoldConsoleAfterFailure();
-  return ExitFailure;
+// What a run says on standard error, one line a message, and what follows
+// from it: the exit status, and whether a run that owns its console waits
+// before that console closes.
+class Messages {
+ public:
+  // A file that was not converted: the run ends with status 1.
+  void Failure(const std::string& path, const std::string& reason) {
+    Print(path, reason);
+    failed = true;
+  }
+
+  void Failure(const std::string& path, std::error_code error) { Failure(path, Reason(error)); }
+
+  // Something worth knowing about a file that was converted all the same.
+  // It does not fail the run, but it keeps a dropped run's console open.
+  void Note(const std::string& path, const std::string& text) { Print(path, text); }
+
+  // Once, after the last file, so that a dropped run waits for one key.
+  int Finish() const {
+    if (printed) {
+      HoldConsoleAfterMessages();
+    }
+    return failed ? ExitFailure : 0;
+  }
+
+ private:
+  static std::string Reason(std::error_code error) {
+#ifdef _WIN32
+    return SystemMessage(error);
+#else
+    return error.message();
+#endif
+  }
+
+  void Print(const std::string& path, const std::string& text) {
+    // Should standard error fail too, there is no one left to tell; the exit
+    // status still says it.
+    (void)WriteText(StandardStream::Error, "Rungwell: " + path + ": " + text + "\n");
+    printed = true;
+  }
+
+  bool failed = false;
+  bool printed = false;
+};
+
+std::string UsageText() {
+  return "Rungwell.exe [file path]\nthe level column is " + std::to_string(LevelColumn) + " (0 begin)\n";
 }
 
-int Report(const std::string& path, std::error_code error) {
-  return Report(path, error.message());
+std::string HelpText() {
+  return UsageText() +
+         "\n"
+         "Indents each line of a comma-separated plan by its level: two spaces for\n"
+         "each level above 1. The copy goes beside the file, with _new before the\n"
+         "extension: plan.csv gives plan_new.csv. Several files may be given"
+#ifdef _WIN32
+         ", and\n"
+         "wildcards such as *.csv.\n"
+#else
+         ".\n"
+#endif
+         "Options: -h, --help or /? this help; --version the version; -- ends them.\n"
+         "\n"
+         "Rungwell " RUNGWELL_VERSION
+#ifdef _WIN32
+         ". More in README.txt, beside Rungwell.exe.\n";
+#else
+         ". More in README.md (in /usr/share/doc/rungwell when installed).\n";
+#endif
 }
 
-std::error_code PrintUsage() {
-  return WriteText(StandardStream::Output,
-                   "Rungwell.exe [file path]\nthe level column is " + std::to_string(LevelColumn) + " (0 begin)\n");
+// The paths to convert, each with why it cannot be, where that is known
+// before any file is touched.
+struct FileToConvert {
+  std::string path;
+  std::error_code error;
+};
+
+// Every file before the first conversion, as a shell would have done it: an
+// output written on the way never joins a later wildcard's matches.
+std::vector<FileToConvert> FilesToConvert(const std::vector<std::string>& arguments) {
+  std::vector<FileToConvert> files;
+  files.reserve(arguments.size());
+  for (const std::string& argument : arguments) {
+#ifdef _WIN32
+    if (argument.find_first_of("*?") != std::string::npos) {
+      std::error_code error;
+      for (std::string& path : ExpandWildcards(argument, error)) {
+        files.push_back({std::move(path), {}});
+      }
+      if (error) {
+        files.push_back({argument, error});
+      }
+      continue;
+    }
+#endif
+    files.push_back({argument, {}});
+  }
+  return files;
 }
 
-int Convert(const std::string& inputPath) {
+void Convert(const std::string& inputPath, Messages& messages) {
   CsvFileHandle input;
   if (!input.Open(inputPath)) {
-    return Report(inputPath, input.Error());
+    messages.Failure(inputPath, input.Error());
+    return;
   }
   // Created only once the input is known to be readable, so that a run that
   // fails there leaves nothing behind.
   OutputFile output(OutputPathFor(inputPath));
   if (!output.Create(input.PermissionBits().value_or(DefaultPermissions))) {
-    return Report(output.Path(), output.Error());
+    messages.Failure(output.Path(), output.Error());
+    return;
   }
   if (!ConvertLines(input, output)) {
-    return input.Error() ? Report(inputPath, input.Error()) : Report(output.Path(), output.Error());
+    if (input.Error()) {
+      messages.Failure(inputPath, input.Error());
+    } else {
+      messages.Failure(output.Path(), output.Error());
+    }
+    return;
   }
   if (!output.Commit()) {
-    return Report(output.Path(), output.Error());
+    messages.Failure(output.Path(), output.Error());
   }
-  return 0;
+}
+
+void ConvertEach(const std::vector<FileToConvert>& files, Messages& messages) {
+  for (const FileToConvert& file : files) {
+    if (file.error) {
+      messages.Failure(file.path, file.error);
+      continue;
+    }
+    // A line too long for memory is the one failure that arrives as an
+    // exception; caught here, after the output's destructor has removed the
+    // partial file, it is reported like any other, and the next file goes on.
+    try {
+      Convert(file.path, messages);
+    } catch (const std::bad_alloc&) {
+      messages.Failure(file.path, std::make_error_code(std::errc::not_enough_memory));
+    } catch (const std::exception& e) {
+      messages.Failure(file.path, e.what());
+    }
+  }
 }
 
 }  // namespace
 
 int Run(int argc, const char* const argv[]) {
-  if (argc < 2) {
-    // Text that never arrived, on a full disk say, is a failure like any other.
-    if (const std::error_code error = PrintUsage()) {
-      return Report("standard output", error);
-    }
+  const CommandLine command = ParseCommandLine(argc, argv);
+  Messages messages;
+  if (command.request == CommandLine::Request::Convert) {
+    ConvertEach(FilesToConvert(command.files), messages);
+    return messages.Finish();
+  }
+  const std::string text = command.request == CommandLine::Request::Help      ? HelpText()
+                           : command.request == CommandLine::Request::Version ? "Rungwell " RUNGWELL_VERSION "\n"
+                                                                              : UsageText();
+  // Text that never arrived, on a full disk say, is a failure like any other.
+  if (const std::error_code error = WriteText(StandardStream::Output, text)) {
+    messages.Failure("standard output", error);
+    return messages.Finish();
+  }
+  if (command.request == CommandLine::Request::Usage) {
     WaitForKeyPress();
-    return 0;
   }
-  const std::string inputPath = argv[1];
-  // A line too long for memory is the one failure that arrives as an exception;
-  // catching it here, after the output's destructor has removed the partial
-  // file, turns it into an ordinary report.
-  try {
-    return Convert(inputPath);
-  } catch (const std::bad_alloc&) {
-    return Report(inputPath, std::make_error_code(std::errc::not_enough_memory));
-  } catch (const std::exception& e) {
-    return Report(inputPath, e.what());
-  }
+  return 0;
 }
 
 }  // namespace rungwell

@@ -2,10 +2,12 @@
 
 namespace rungwell {
 
-// The whole program. Without a path it prints the usage text and waits for the
-// user; with one it converts that file into its "_new" copy beside it. Failures
-// are reported on standard error as "Rungwell: <path>: <reason>". Returns the
-// exit status: 0, or 1 after a failure.
+// The whole program. Without a path it prints the usage text and, where
+// someone is looking, waits for them; with paths it converts each file into
+// its "_new" copy beside it, in turn, whether or not the ones before failed.
+// -h, --help and /? print the help, --version the version. Failures are
+// reported on standard error as "Rungwell: <path>: <reason>". Returns the
+// exit status: 0, or 1 after any failure.
 int Run(int argc, const char* const argv[]);
 
 }  // namespace rungwell

@@ -32,6 +32,12 @@ class UnfinishedFile {
   // Starts the file in outputPath's folder. A file that replaces an earlier
   // output takes that output's permission bits; a new one takes permissions
   // (the input's bits), masked by the umask. Nothing is named yet.
+  //
+  // Fails at once, before anything is written, where the output plainly
+  // cannot be replaced: a directory at its path, a folder that takes no new
+  // file, and on Windows a read-only output or one that another program
+  // holds open without letting it be deleted (as a spreadsheet program
+  // does). Publish still has the last word; this only spares the work.
   std::error_code Create(const std::string& outputPath, unsigned permissions);
 
   // Writes all of size bytes, or fails. On Linux, a file that replaces an
@@ -40,20 +46,33 @@ class UnfinishedFile {
   std::error_code Write(const char* data, std::size_t size);
 
   // Finishes the file, with every check that closing it makes, and gives it
-  // the output's name, replacing what was there in one step.
+  // the output's name, replacing what was there in one step. Every check
+  // comes before that step, so a failure leaves the earlier output as it was
+  // and, once Discard has run, nothing else behind.
   std::error_code Publish();
 
   // Throws the file away; harmless when there is none.
   void Discard() noexcept;
 
+  // For tests alone: when set, Publish calls it right after checking that
+  // the file's data reached the system (closing it on Linux, flushing it on
+  // Windows) and takes an error it returns as that check's own, so that the
+  // failures of network shares and quotas can be had at will.
+  inline static std::error_code (*finishFaultForTests)() = nullptr;
+
  private:
-  std::string outputPath;
-  bool replacing = false;
+  // The result of that check, with the tests' fault.
+  static std::error_code Finished(std::error_code check) {
+    return check || finishFaultForTests == nullptr ? check : finishFaultForTests();
+  }
+
 #ifdef _WIN32
   void* handle = nullptr;      // HANDLE of the file, marked for deletion until Publish
   std::wstring finalPath;      // the output's full path as the system takes it
   std::wstring temporaryPath;  // to remove by name should marking it again fail
 #else
+  std::string outputPath;
+  bool replacing = false;
   int fd = -1;
   bool unnamed = false;       // O_TMPFILE: nothing to remove by name
   std::string temporaryPath;  // named fallback, or the name between link and rename

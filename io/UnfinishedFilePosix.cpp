@@ -6,11 +6,13 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <string>
 
 #include "io/UnfinishedFile.h"
+#include "io/WriteAll.h"
 
 namespace rungwell {
 
@@ -159,6 +161,11 @@ std::error_code UnfinishedFile::Create(const std::string& path, unsigned permiss
   if (!exists && errno != ENOENT) {
     return LastError();
   }
+  // Nothing renames a file over a directory; a folder that takes no new file
+  // fails below, as the file is made.
+  if (exists && S_ISDIR(earlier.st_mode)) {
+    return std::make_error_code(std::errc::is_a_directory);
+  }
   replacing = exists && S_ISREG(earlier.st_mode);
   // The umask applies to a new file, as for any file a tool creates; a
   // replacement keeps the earlier output's bits exactly (set below).
@@ -189,16 +196,20 @@ std::error_code UnfinishedFile::Write(const char* data, std::size_t size) {
   }
 #endif
   written += size;
-  while (size > 0) {
-    const ssize_t done = write(fd, data, size);
-    if (done < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      return LastError();
-    }
-    data += done;
-    size -= static_cast<std::size_t>(done);
+  const std::error_code error =
+      WriteAll(data, size, SSIZE_MAX, [this](const char* from, std::size_t count, std::size_t& done) {
+        ssize_t n = 0;
+        do {
+          n = write(fd, from, count);
+        } while (n < 0 && errno == EINTR);
+        if (n < 0) {
+          return LastError();
+        }
+        done = static_cast<std::size_t>(n);
+        return std::error_code();
+      });
+  if (error) {
+    return error;
   }
 #ifdef __linux__
   if (replacing && written - flushed >= WritebackStep) {
@@ -218,8 +229,8 @@ std::error_code UnfinishedFile::Publish() {
     // The descriptor is still needed to name the file, so a duplicate is
     // closed instead: closing any descriptor of a file makes the same checks.
     const int probe = dup(fd);
-    if (probe < 0 || close(probe) != 0) {
-      return LastError();
+    if ((error = Finished(probe < 0 || close(probe) != 0 ? LastError() : std::error_code()))) {
+      return error;
     }
     const std::string self = "/proc/self/fd/" + std::to_string(fd);
     // With no earlier output the file can take the final name at once. Should
@@ -239,8 +250,8 @@ std::error_code UnfinishedFile::Publish() {
   } else {
     const int closing = fd;
     fd = -1;
-    if (close(closing) != 0) {
-      return LastError();
+    if ((error = Finished(close(closing) != 0 ? LastError() : std::error_code()))) {
+      return error;
     }
   }
   if (std::rename(temporaryPath.c_str(), outputPath.c_str()) != 0) {

@@ -1,4 +1,3 @@
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -35,7 +34,8 @@ bool MarkForDeletion(void* handle, bool deletion) {
 }
 
 // Gives the open file the name target (a full path), replacing a file there.
-std::error_code RenameOver(void* handle, const std::wstring& target) {
+// Returns the Win32 error code, 0 on success.
+DWORD RenameOver(void* handle, const std::wstring& target) {
   // The name goes to the native layer as it is, so it must be in the native
   // form; that form also has no length limit.
   const std::wstring name = NativePath(target);
@@ -52,9 +52,40 @@ std::error_code RenameOver(void* handle, const std::wstring& target) {
   std::memcpy(reinterpret_cast<char*>(info) + offsetof(FILE_RENAME_INFO, FileName), name.c_str(),
               nameBytes + sizeof(wchar_t));
   if (SetFileInformationByHandle(handle, FileRenameInfo, info, static_cast<DWORD>(infoBytes)) == 0) {
-    return LastWin32Error();
+    return GetLastError();
   }
-  return {};
+  return 0;
+}
+
+// The Win32 error code that replacing the file at path (a path for the
+// system) would fail with, as far as that can be told without replacing it;
+// 0 where nothing is seen in the way, or there is no file.
+DWORD Blocker(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    // Nothing there, or nothing that can be seen: making the file beside it
+    // tells the rest.
+    return 0;
+  }
+  // Windows refuses to replace either, in these words.
+  if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
+    return ERROR_ACCESS_DENIED;
+  }
+  // Replacing a file deletes it, which takes the right to delete it and no
+  // other program holding it open without sharing its deletion, as Excel
+  // holds a workbook. Opening it for deletion, sharing everything, asks the
+  // system both; a link is asked about itself, since the rename replaces it.
+  const DWORD code = RetryWhileBusy([&path]() -> DWORD {
+    HANDLE earlier = CreateFileW(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (earlier == INVALID_HANDLE_VALUE) {
+      return GetLastError();
+    }
+    (void)CloseHandle(earlier);
+    return 0;
+  });
+  // Gone meanwhile: then nothing is in the way.
+  return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ? 0 : code;
 }
 
 }  // namespace
@@ -65,8 +96,6 @@ UnfinishedFile::~UnfinishedFile() {
 
 std::error_code UnfinishedFile::Create(const std::string& path, unsigned /*permissions*/) {
   Discard();
-  outputPath = path;
-  replacing = false;
   std::error_code error;
   const std::wstring full = FullPath(path, error);
   if (error) {
@@ -76,8 +105,9 @@ std::error_code UnfinishedFile::Create(const std::string& path, unsigned /*permi
   // directory, wherever the program itself runs.
   const std::wstring folder = full.substr(0, full.find_last_of(L'\\') + 1);
   finalPath = ForSystem(full);
-  const DWORD attributes = GetFileAttributesW(finalPath.c_str());
-  replacing = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  if (const DWORD code = Blocker(finalPath)) {
+    return Win32Error(code);
+  }
 
   constexpr unsigned Attempts = 100;
   for (unsigned attempt = 0; attempt < Attempts; ++attempt) {
@@ -112,25 +142,20 @@ std::error_code UnfinishedFile::Write(const char* data, std::size_t size) {
   if (handle == nullptr) {
     return std::make_error_code(std::errc::bad_file_descriptor);
   }
-  while (size > 0) {
-    // WriteFile takes a DWORD count; a gigabyte at a time stays well inside.
-    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size, std::size_t{1} << 30));
-    DWORD written = 0;
-    if (WriteFile(handle, data, chunk, &written, nullptr) == 0) {
-      return LastWin32Error();
-    }
-    if (written == 0) {
-      return std::make_error_code(std::errc::io_error);
-    }
-    data += written;
-    size -= written;
-  }
-  return {};
+  // A gigabyte at a time stays well inside WriteFile's DWORD count.
+  return WriteAllTo(handle, data, size, std::size_t{1} << 30, WriteFile);
 }
 
 std::error_code UnfinishedFile::Publish() {
   if (handle == nullptr) {
     return std::make_error_code(std::errc::bad_file_descriptor);
+  }
+  // A network share's write-behind or a full quota can refuse data that the
+  // writes took; the flush makes the system say so now, while the file is
+  // still marked and a failure leaves nothing.
+  if (const std::error_code error = Finished(FlushFileBuffers(handle) == 0 ? LastWin32Error() : std::error_code())) {
+    Discard();
+    return error;
   }
   // Shown once it is the output; changed while the file is still marked, so
   // a failure here leaves nothing. Any other attribute the system gave it
@@ -148,28 +173,35 @@ std::error_code UnfinishedFile::Publish() {
     Discard();
     return error;
   }
-  // The mark goes before the rename: the other way round, a process ending
-  // in between would take the new output with it after it had replaced the
-  // old one. From here to the rename is the only moment that an ending
-  // process could leave the file behind.
-  if (!MarkForDeletion(handle, false)) {
-    const std::error_code error = LastWin32Error();
-    Discard();
-    return error;
-  }
-  if (const std::error_code error = RenameOver(handle, finalPath)) {
-    const bool marked = MarkForDeletion(handle, true);
+  bool marked = true;
+  const DWORD code = RetryWhileBusy([this, &marked]() -> DWORD {
+    // The mark goes before the rename: the other way round, a process ending
+    // in between would take the new output with it after it had replaced the
+    // old one. From here to the rename is the only moment that an ending
+    // process could leave the file behind.
+    if (!MarkForDeletion(handle, false)) {
+      return GetLastError();
+    }
+    marked = false;
+    const DWORD renamed = RenameOver(handle, finalPath);
+    if (renamed != 0) {
+      // Marked again for the wait before the next try, so that the moment
+      // stays as short as it is without one.
+      marked = MarkForDeletion(handle, true);
+    }
+    return renamed;
+  });
+  if (code != 0) {
     Discard();
     if (!marked) {
       (void)DeleteFileW(temporaryPath.c_str());
     }
-    return error;
+    return Win32Error(code);
   }
-  void* closing = handle;
+  // The output is in place: whatever closing reports now cannot undo that,
+  // and the flush has already seen the data through, so it goes unread.
+  (void)CloseHandle(handle);
   handle = nullptr;
-  if (CloseHandle(closing) == 0) {
-    return LastWin32Error();
-  }
   return {};
 }
 

@@ -7,11 +7,13 @@ namespace rungwell {
 
 namespace {
 
-std::string ToUtf8(const wchar_t* wide, int size) {
-  const int narrowSize = WideCharToMultiByte(CP_UTF8, 0, wide, size, nullptr, 0, nullptr, nullptr);
+// In the ANSI code page, which the manifest makes UTF-8, because that is how
+// everything the program prints is read.
+std::string Narrow(const wchar_t* wide, int size) {
+  const int narrowSize = WideCharToMultiByte(CP_ACP, 0, wide, size, nullptr, 0, nullptr, nullptr);
   std::string narrow(static_cast<std::size_t>(narrowSize > 0 ? narrowSize : 0), '\0');
   if (narrowSize > 0) {
-    (void)WideCharToMultiByte(CP_UTF8, 0, wide, size, narrow.data(), narrowSize, nullptr, nullptr);
+    (void)WideCharToMultiByte(CP_ACP, 0, wide, size, narrow.data(), narrowSize, nullptr, nullptr);
   }
   return narrow;
 }
@@ -23,10 +25,11 @@ class Win32Category final : public std::error_category {
 
   std::string message(int code) const override {
     wchar_t* text = nullptr;
+    // Language 0: the user's own, as far as the system has its messages.
     const DWORD size =
         FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS,
                        nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::string message = size > 0 ? ToUtf8(text, static_cast<int>(size)) : std::string();
+    std::string message = size > 0 ? Narrow(text, static_cast<int>(size)) : std::string();
     (void)LocalFree(text);
     // The system's text is a sentence with a line end; the message goes
     // after "path: " on a line of its own.
@@ -76,6 +79,45 @@ int ErrnoFor(unsigned long code) noexcept {
   }
 }
 
+// The Win32 code that says what errorNumber says, or 0 where none does. Of
+// the codes that ErrnoFor merges, the one that Windows gives most.
+unsigned long Win32CodeFor(int errorNumber) noexcept {
+  switch (errorNumber) {
+    case ENOENT:
+      return ERROR_FILE_NOT_FOUND;
+    case EACCES:
+      return ERROR_ACCESS_DENIED;
+    case ENOSPC:
+      return ERROR_DISK_FULL;
+    case ENAMETOOLONG:
+      return ERROR_FILENAME_EXCED_RANGE;
+    case EXDEV:
+      return ERROR_NOT_SAME_DEVICE;
+    case EEXIST:
+      return ERROR_FILE_EXISTS;
+    case EROFS:
+      return ERROR_WRITE_PROTECT;
+    case ENOMEM:
+      return ERROR_NOT_ENOUGH_MEMORY;
+    case EMFILE:
+      return ERROR_TOO_MANY_OPEN_FILES;
+    case EILSEQ:
+      return ERROR_NO_UNICODE_TRANSLATION;
+    case EBADF:
+      return ERROR_INVALID_HANDLE;
+    case EINVAL:
+      return ERROR_INVALID_PARAMETER;
+    case EPIPE:
+      return ERROR_BROKEN_PIPE;
+    case EIO:
+      return ERROR_IO_DEVICE;
+    case EFBIG:
+      return ERROR_FILE_TOO_LARGE;
+    default:
+      return 0;
+  }
+}
+
 }  // namespace
 
 std::error_code Win32Error(unsigned long code) noexcept {
@@ -87,6 +129,15 @@ std::error_code Win32Error(unsigned long code) noexcept {
 
 std::error_code LastWin32Error() noexcept {
   return Win32Error(GetLastError());
+}
+
+std::string SystemMessage(std::error_code error) {
+  if (error.category() == std::generic_category()) {
+    if (const unsigned long code = Win32CodeFor(error.value())) {
+      return win32Category.message(static_cast<int>(code));
+    }
+  }
+  return error.message();
 }
 
 }  // namespace rungwell

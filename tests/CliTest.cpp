@@ -37,14 +37,19 @@ std::string Message(const std::string& path, int error) {
   return "Rungwell: " + path + ": " + std::strerror(error) + "\n";
 }
 
-TEST(Cli, WithoutPathPrintsUsageAndReturnsWhenInputIsNoTerminal) {
-  for (const bool openPipe : {false, true}) {
+// Nobody reads a usage text that goes to a file or a pipe (Rungwell >
+// usage.txt), whatever standard input is, so nothing waits.
+TEST(Cli, WithoutPathPrintsUsageAndReturnsWhenOutputIsNoTerminal) {
+  for (const auto& [openPipe, terminalInput] : {std::pair{false, false}, {true, false}, {false, true}}) {
     TempDir dir;
     RunOptions options;
     options.workingDirectory = dir.Path();
     options.stdinOpenPipe = openPipe;
+    if (terminalInput) {
+      options.terminalInput = "";
+    }
     const RunResult run = RunProgram(options);
-    EXPECT_FALSE(run.timedOut) << "open pipe " << openPipe;
+    EXPECT_FALSE(run.timedOut) << "open pipe " << openPipe << ", terminal " << terminalInput;
     EXPECT_EQ(run.exitStatus, 0);
     EXPECT_EQ(run.out, Usage);
     EXPECT_EQ(run.err, "");
@@ -53,14 +58,16 @@ TEST(Cli, WithoutPathPrintsUsageAndReturnsWhenInputIsNoTerminal) {
 }
 
 TEST(Cli, WithoutPathWaitsForEnterOnATerminal) {
-  RunOptions waiting;
-  waiting.terminalInput = "";
-  waiting.patience = std::chrono::milliseconds(500);
-  EXPECT_TRUE(RunProgram(waiting).timedOut);
+  RunOptions options;
+  options.terminalOutput = true;  // input at its end: nothing to wait for
+  EXPECT_FALSE(RunProgram(options).timedOut);
+  options.terminalInput = "";
+  options.patience = std::chrono::milliseconds(500);
+  EXPECT_TRUE(RunProgram(options).timedOut);
 
-  RunOptions answered;
-  answered.terminalInput = "\n";
-  const RunResult run = RunProgram(answered);
+  options.terminalInput = "\n";
+  options.patience = std::chrono::milliseconds(30000);
+  const RunResult run = RunProgram(options);
   EXPECT_FALSE(run.timedOut);
   EXPECT_EQ(run.exitStatus, 0);
   EXPECT_EQ(run.out, Usage + "Press Enter to continue . . . ");
@@ -79,17 +86,81 @@ TEST(Cli, ConvertsTheBundledExample) {
   EXPECT_EQ(ReadFile(dir.File("plan.csv")), input);
 }
 
-TEST(Cli, RelativePathFromTheWorkingDirectoryAndExtraArgumentsIgnored) {
+TEST(Cli, RelativePathFromTheWorkingDirectory) {
   TempDir dir;
   WriteFile(dir.File("report.final.csv"), "a,b,c,d,e,3\n");
   RunOptions options;
-  options.args = {"report.final.csv", "ignored", "--also-ignored"};
+  options.args = {"report.final.csv"};
   options.workingDirectory = dir.Path();
   const RunResult run = RunProgram(options);
   EXPECT_EQ(run.exitStatus, 0);
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(dir.Entries(), (Names{"report.final.csv", "report.final_new.csv"}));
   EXPECT_EQ(ReadFile(dir.File("report.final_new.csv")), "    a,b,c,d,e,3\n");
+}
+
+// Each file is converted on its own, in the order given: a failure is
+// reported for its file, the others still convert, and the run ends with 1.
+TEST(Cli, SeveralFilesConvertEachOnItsOwn) {
+  TempDir dir;
+  WriteFile(dir.File("b.csv"), "1,a,b,c,d,2\n");
+  WriteFile(dir.File("c.csv"), "1,a,b,c,d,3\n");
+  RunOptions options;
+  options.args = {"a.csv", "b.csv", "a.csv", "c.csv"};
+  options.workingDirectory = dir.Path();
+  const RunResult run = RunProgram(options);
+  EXPECT_EQ(run.exitStatus, 1);
+  EXPECT_EQ(run.err, Message("a.csv", ENOENT) + Message("a.csv", ENOENT));
+  EXPECT_EQ(dir.Entries(), (Names{"b.csv", "b_new.csv", "c.csv", "c_new.csv"}));
+  EXPECT_EQ(ReadFile(dir.File("b_new.csv")), "  1,a,b,c,d,2\n");
+  EXPECT_EQ(ReadFile(dir.File("c_new.csv")), "    1,a,b,c,d,3\n");
+}
+
+// Options count only before "--"; every other argument is a file. Help and
+// version return at once, converting nothing, although a terminal shows them.
+TEST(Cli, OptionsAndFilesThatLookLikeThem) {
+  const std::string Help = "Help";
+  const std::string Version = "Rungwell " RUNGWELL_VERSION "\n";
+  struct Case {
+    Names args;
+    std::string out;
+    std::string err;
+    std::string converted;  // the output written, if any
+  };
+  const Case cases[] = {
+      {{"--help"}, Help, "", ""},
+      {{"-h"}, Help, "", ""},
+      {{"/?"}, Help, "", ""},
+      {{"plan.csv", "--help"}, Help, "", ""},
+      {{"--version"}, Version, "", ""},
+      {{"--", "--help"}, "", "", "--help_new"},
+      {{"-x"}, "", Message("-x", ENOENT), ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.args));
+    TempDir dir;
+    WriteFile(dir.File("plan.csv"), "1,a,b,c,d,2\n");
+    WriteFile(dir.File("--help"), "1,a,b,c,d,2\n");
+    RunOptions options;
+    options.args = c.args;
+    options.workingDirectory = dir.Path();
+    options.terminalInput = "";
+    options.terminalOutput = true;
+    const RunResult run = RunProgram(options);
+    EXPECT_FALSE(run.timedOut);
+    EXPECT_EQ(run.exitStatus, c.err.empty() ? 0 : 1);
+    if (c.out == Help) {
+      EXPECT_EQ(run.out.rfind(Usage + "\n", 0), 0U) << run.out;
+      EXPECT_NE(run.out.find("\nRungwell " RUNGWELL_VERSION ". "), std::string::npos) << run.out;
+    } else {
+      EXPECT_EQ(run.out, c.out);
+    }
+    EXPECT_EQ(run.err, c.err);
+    EXPECT_EQ(dir.Entries().size(), c.converted.empty() ? 2U : 3U);
+    if (!c.converted.empty()) {
+      EXPECT_EQ(ReadFile(dir.File(c.converted)), "  1,a,b,c,d,2\n");
+    }
+  }
 }
 
 TEST(Cli, ReplacesAnEarlierOutput) {
@@ -220,7 +291,8 @@ TEST(Cli, EndedMidRunLeavesTheFolderAsItWas) {
 }
 
 // A new output is no more open than its input; a replaced one keeps the
-// earlier output's bits, whatever the input's.
+// earlier output's bits, whatever the input's. A read-only one is replaced
+// too, as mv replaces it: the folder's permissions decide.
 TEST(Cli, OutputPermissionsFollowTheInputOrTheEarlierOutput) {
   struct Case {
     mode_t input;
@@ -228,8 +300,8 @@ TEST(Cli, OutputPermissionsFollowTheInputOrTheEarlierOutput) {
     mode_t expected;  // under umask 022
   };
   const Case cases[] = {
-      {0600, std::nullopt, 0600}, {0644, std::nullopt, 0644}, {0666, std::nullopt, 0644},
-      {0644, 0640, 0640},         {0666, 0600, 0600},         {0600, 0664, 0664},
+      {0600, std::nullopt, 0600}, {0644, std::nullopt, 0644}, {0666, std::nullopt, 0644}, {0644, 0640, 0640},
+      {0666, 0600, 0600},         {0600, 0664, 0664},         {0644, 0444, 0444},
   };
   const mode_t saved = umask(022);
   for (const Case& c : cases) {
@@ -273,6 +345,10 @@ struct FailureCase {
   // Permission bits do not stop root, so these cases run the program as
   // nobody when the tests run as root.
   bool asOrdinaryUser = false;
+  // The input, plan.csv, is a FIFO that the test holds open and never
+  // writes to: any read would wait for ever, so failing at all proves that
+  // the run failed before reading.
+  bool inputNeverArrives = false;
 };
 
 const std::string Earlier = "an earlier output\n";
@@ -307,11 +383,10 @@ const FailureCase FailureCases[] = {
      "folder.csv", EISDIR},
     {"OutputIsADirectory",
      [](const TempDir& dir) {
-       WriteFile(dir.File("plan.csv"), "1,a,b,c,d,2\n");
        std::filesystem::create_directory(dir.File("plan_new.csv"));
        return "plan.csv"s;
      },
-     "plan_new.csv", EISDIR},
+     "plan_new.csv", EISDIR, std::nullopt, false, true},
     {"OutputNameTooLong",
      [](const TempDir& dir) {
        std::string name = std::string(251, 'p') + ".csv";
@@ -341,14 +416,14 @@ const FailureCase FailureCases[] = {
      "plan.csv", EACCES, std::nullopt, true},
     {"UnwritableDirectory",
      [](const TempDir& dir) {
-       std::string name = PlanWithEarlierOutput(dir, "1,a,b,c,d,2\n");
+       WriteFile(dir.File("plan_new.csv"), Earlier);
        std::filesystem::permissions(dir.Path(), std::filesystem::perms::owner_all,
                                     std::filesystem::perm_options::remove);
        std::filesystem::permissions(dir.Path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec,
                                     std::filesystem::perm_options::add);
-       return name;
+       return "plan.csv"s;
      },
-     "plan_new.csv", EACCES, std::nullopt, true},
+     "plan_new.csv", EACCES, std::nullopt, true, true},
 #ifdef __linux__
     // Reading this link's target, the program's own memory, fails with EIO
     // although opening it succeeds.
@@ -371,6 +446,8 @@ std::map<std::string, std::string> Snapshot(const TempDir& dir) {
     const std::filesystem::path path = dir.File(name);
     if (std::filesystem::is_symlink(path)) {
       entries[name] = "<link>";
+    } else if (std::filesystem::is_fifo(path)) {
+      entries[name] = "<fifo>";
     } else if (std::filesystem::is_directory(path)) {
       entries[name] = "<directory>";
     } else if (std::ifstream(path)) {
@@ -393,6 +470,14 @@ class CliFailure : public ::testing::TestWithParam<FailureCase> {};
 TEST_P(CliFailure, ReportsAndLeavesEverythingAsItWas) {
   const FailureCase& c = GetParam();
   TempDir dir;
+  int idleWriter = -1;
+  if (c.inputNeverArrives) {
+    ASSERT_EQ(mkfifo(dir.File("plan.csv").c_str(), 0644), 0);
+    // Read and write: the open does not wait for a reader, and the program's
+    // own open finds a writer and does not wait either.
+    idleWriter = open(dir.File("plan.csv").c_str(), O_RDWR);
+    ASSERT_GE(idleWriter, 0);
+  }
   RunOptions options;
   options.args = {c.prepare(dir)};
   options.workingDirectory = dir.Path();
@@ -402,6 +487,10 @@ TEST_P(CliFailure, ReportsAndLeavesEverythingAsItWas) {
 
   const RunResult run = RunProgram(options);
   std::filesystem::permissions(dir.Path(), std::filesystem::perms::owner_all, std::filesystem::perm_options::add);
+  if (idleWriter >= 0) {
+    close(idleWriter);
+  }
+  EXPECT_FALSE(run.timedOut);
 
   EXPECT_EQ(run.exitStatus, 1);
   EXPECT_EQ(run.out, "");

@@ -80,11 +80,13 @@ TEST(OutputFile, CreateInAMissingDirectoryFails) {
   EXPECT_TRUE(dir.Entries().empty());
 }
 
-TEST(OutputFile, DirectoryInTheWayFailsAtCommitAndCleansUp) {
+// Create refuses a directory already there; one that appears later is
+// still found by the rename.
+TEST(OutputFile, DirectoryAppearingMeanwhileFailsAtCommitAndCleansUp) {
   TempDir dir;
-  std::filesystem::create_directory(dir.File("out.csv"));
   OutputFile output(dir.File("out.csv"));
   ASSERT_TRUE(output.Create());
+  std::filesystem::create_directory(dir.File("out.csv"));
   ASSERT_TRUE(output.Write("data\n"));
   EXPECT_FALSE(output.Commit());
   EXPECT_TRUE(output.Error());

@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -50,15 +51,25 @@ RunResult RunProgram(const RunOptions& options) {
   if (options.stdinOpenPipe) {
     MakePipe(inPipe);
   }
-  int terminal = -1;  // the side of a pseudo-terminal the test types into
-  if (options.terminalInput) {
+  int terminal = -1;     // the side of a pseudo-terminal the test types into and reads
+  int programSide = -1;  // the side the program has
+  if (options.terminalInput || options.terminalOutput) {
     terminal = posix_openpt(O_RDWR | O_NOCTTY);
     if (terminal < 0 || grantpt(terminal) != 0 || unlockpt(terminal) != 0) {
       throw std::runtime_error("no pseudo-terminal");
     }
-    inPipe[0] = open(ptsname(terminal), O_RDWR | O_NOCTTY);
-    if (inPipe[0] < 0) {
+    programSide = open(ptsname(terminal), O_RDWR | O_NOCTTY);
+    termios mode{};
+    if (programSide < 0 || tcgetattr(programSide, &mode) != 0) {
       throw std::runtime_error("cannot open the pseudo-terminal");
+    }
+    // No echo and no CR added to line ends: what comes back is what was written.
+    cfmakeraw(&mode);
+    if (tcsetattr(programSide, TCSANOW, &mode) != 0) {
+      throw std::runtime_error("cannot set up the pseudo-terminal");
+    }
+    if (options.terminalInput) {
+      inPipe[0] = programSide;
     }
   }
 
@@ -96,10 +107,12 @@ RunResult RunProgram(const RunOptions& options) {
   if (child == 0) {
     // Only async-signal-safe calls from here to exec.
     const int in = inPipe[0] >= 0 ? inPipe[0] : open("/dev/null", O_RDONLY);
-    if (in < 0 || dup2(in, 0) < 0 || dup2(outPipe[1], 1) < 0 || dup2(errPipe[1], 2) < 0) {
+    const int out = options.terminalOutput ? programSide : outPipe[1];
+    if (in < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(errPipe[1], 2) < 0) {
       _exit(125);
     }
-    for (const int fd : {outPipe[0], outPipe[1], errPipe[0], errPipe[1], inPipe[0], inPipe[1], in, terminal}) {
+    for (const int fd :
+         {outPipe[0], outPipe[1], errPipe[0], errPipe[1], inPipe[0], inPipe[1], in, terminal, programSide}) {
       if (fd > 2) {
         close(fd);
       }
@@ -125,10 +138,18 @@ RunResult RunProgram(const RunOptions& options) {
   }
   close(outPipe[1]);
   close(errPipe[1]);
-  if (inPipe[0] >= 0) {
+  if (inPipe[0] >= 0 && inPipe[0] != programSide) {
     close(inPipe[0]);
   }
-  if (terminal >= 0 && !options.terminalInput->empty()) {
+  if (programSide >= 0) {
+    close(programSide);
+  }
+  if (options.terminalOutput) {
+    // Nothing comes through the pipe; the terminal's own side is read instead.
+    close(outPipe[0]);
+    outPipe[0] = terminal;
+  }
+  if (options.terminalInput && !options.terminalInput->empty()) {
     (void)!write(terminal, options.terminalInput->data(), options.terminalInput->size());
   }
 
@@ -167,7 +188,7 @@ RunResult RunProgram(const RunOptions& options) {
       close(fd.fd);
     }
   }
-  for (const int fd : {inPipe[1], terminal}) {
+  for (const int fd : {inPipe[1], options.terminalOutput ? -1 : terminal}) {
     if (fd >= 0) {
       close(fd);
     }

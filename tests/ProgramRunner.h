@@ -19,6 +19,9 @@ struct RunOptions {
   bool stdinOpenPipe = false;
   // When set, standard input is a terminal, and this is typed into it.
   std::optional<std::string> terminalInput;
+  // Standard output is a terminal (the same one, when input is too); what
+  // the program writes there comes back as out, byte for byte.
+  bool terminalOutput = false;
   // Run as an ordinary user (nobody) when the test runs as root, so that
   // permission bits apply to the program.
   bool asOrdinaryUser = false;

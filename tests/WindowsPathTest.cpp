@@ -17,8 +17,8 @@ TEST(WindowsPath, SharesTakeTheirOwnLongAndNativeForms) {
   EXPECT_EQ(NativePath(L"C:\\plan.csv"), L"\\??\\C:\\plan.csv");
 }
 
-// Wine turns a locked output into "access denied", so no run of the program
-// reaches a code without an errno value either.
+// A code without an errno value, such as this one for an output that another
+// program holds, keeps the system's words, on one line like any reason.
 TEST(WindowsPath, OtherCodesKeepTheSystemsTextOnOneLine) {
   const std::error_code error = Win32Error(ERROR_SHARING_VIOLATION);
   EXPECT_NE(error.category(), std::generic_category());

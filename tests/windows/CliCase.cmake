@@ -1,5 +1,6 @@
 # One end-to-end case of Rungwell.exe under Wine:
-#   cmake -DCASE=name -DPROGRAM=Rungwell.exe -DEMULATOR=runner;args -DWORK=folder -P CliCase.cmake
+#   cmake -DCASE=name -DPROGRAM=Rungwell.exe -DMESSAGES=rungwell_test_helper.exe
+#         -DEMULATOR=runner;args -DWORK=folder -P CliCase.cmake
 cmake_minimum_required(VERSION 3.25)
 
 string(ASCII 26 CTRL_Z)
@@ -31,27 +32,33 @@ function(run)
   set(ERR "${err}" PARENT_SCOPE)
 endfunction()
 
-# Runs the program with one argument on a console of its own, as when a file
-# is dropped onto it: a pseudo-terminal in tmux, on which Wine's console
-# draws. Sets SCREEN to what the screen shows once the program waits for a
-# key after its failure, then presses one and sets RC.
-function(run_on_console argument)
+# Runs the program with the given arguments on a console of its own, as when
+# files are dropped onto it: a pseudo-terminal in tmux, on which Wine's
+# console draws. Sets SCREEN to what the screen shows once the program waits
+# for a key, or has ended, then presses one and sets RC.
+function(run_on_console)
   # A server of its own, named for this folder: a path for its socket could
   # be longer than a socket's name may be.
   string(MD5 server "${WORK}")
   set(tmux tmux -u -L "rungwell-${server}" -f /dev/null)
   set(words)
-  foreach(word IN LISTS EMULATOR ITEMS "${PROGRAM}" "${argument}")
+  foreach(word IN LISTS EMULATOR ITEMS "${PROGRAM}" ${ARGN})
     list(APPEND words "'${word}'")
   endforeach()
   list(JOIN words " " command)
-  file(WRITE "${WORK}/.console.sh" "${command}\necho $? >.status\n")
+  # The pane stays after the program, so that what it showed can be read.
+  file(WRITE "${WORK}/.console.sh" "${command}\necho $? >.status\nexec sleep 120\n")
   file(REMOVE "${WORK}/.status")
   execute_process(COMMAND ${tmux} new-session -d -x 100 -y 10 -c "${WORK}" "sh .console.sh"
     COMMAND_ERROR_IS_FATAL ANY)
   foreach(try RANGE 120)
+    # Looked at before the screen, so that the screen is the final one.
+    set(ended FALSE)
+    if(EXISTS "${WORK}/.status")
+      set(ended TRUE)
+    endif()
     execute_process(COMMAND ${tmux} capture-pane -p OUTPUT_VARIABLE screen)
-    if(screen MATCHES "Press any key" OR EXISTS "${WORK}/.status")
+    if(ended OR screen MATCHES "Press any key")
       break()
     endif()
     execute_process(COMMAND ${CMAKE_COMMAND} -E sleep 0.5)
@@ -76,6 +83,26 @@ function(expect_equal what actual expected)
   if(NOT actual STREQUAL expected)
     message(FATAL_ERROR "${what}:\n  expected [${expected}]\n  actual   [${actual}]")
   endif()
+endfunction()
+
+# What Windows says for a Win32 error code, as Rungwell should say it: the
+# system's sentence without its period and line end.
+function(system_message out code)
+  execute_process(COMMAND ${EMULATOR} "${MESSAGES}" ${code}
+    OUTPUT_VARIABLE text RESULT_VARIABLE rc TIMEOUT 60)
+  if(NOT rc STREQUAL "0" OR text STREQUAL "")
+    message(FATAL_ERROR "no system message for ${code}: [${rc}]")
+  endif()
+  string(REGEX REPLACE "\\.?\r?\n$" "" text "${text}")
+  set(${out} "${text}" PARENT_SCOPE)
+endfunction()
+
+# Compares what the program wrote with the lines expected, whichever line
+# ends they came with.
+function(expect_lines what actual)
+  string(REPLACE "\r\n" "\n" actual "${actual}")
+  list(JOIN ARGN "\n" expected)
+  expect_equal("${what}" "${actual}" "${expected}\n")
 endfunction()
 
 # Compares a file's bytes, in hex so that CR, LF and Ctrl-Z show.
@@ -165,13 +192,66 @@ endfunction()
 file(REMOVE_RECURSE "${WORK}")
 file(MAKE_DIRECTORY "${WORK}")
 
-if(CASE STREQUAL "usage_pauses_and_returns_at_end_of_input")
+if(CASE STREQUAL "usage_redirected_returns_at_once")
   run()
   expect_equal("exit status" "${RC}" "0")
-  # The command interpreter's pause prints its own prompt after the usage
-  # text, and returns because its input has ended.
-  if(NOT OUT MATCHES "^${USAGE_PATTERN}Press any key")
-    message(FATAL_ERROR "usage text and pause prompt: [${OUT}]")
+  if(NOT OUT MATCHES "^${USAGE_PATTERN}$")
+    message(FATAL_ERROR "usage text alone: [${OUT}]")
+  endif()
+
+elseif(CASE STREQUAL "usage_on_a_console_waits_for_a_key")
+  # The command interpreter's pause prints its own prompt after the usage text.
+  run_on_console()
+  expect_equal("exit status" "${RC}" "0")
+  if(NOT SCREEN MATCHES "^Rungwell\\.exe \\[file path\\]\nthe level column is 5 \\(0 begin\\)\nPress any key")
+    message(FATAL_ERROR "screen:\n${SCREEN}")
+  endif()
+
+elseif(CASE STREQUAL "help_returns_at_once")
+  run("/?")
+  expect_success()
+  if(NOT OUT MATCHES "^${USAGE_PATTERN}\r?\n.*\nRungwell ${VERSION}\\. ")
+    message(FATAL_ERROR "help: [${OUT}]")
+  endif()
+  # Where a key would be waited for, if anywhere.
+  run_on_console("/?")
+  expect_equal("exit status on the console" "${RC}" "0")
+  if(NOT SCREEN MATCHES "\nRungwell ${VERSION}\\. " OR SCREEN MATCHES "Press any key")
+    message(FATAL_ERROR "screen:\n${SCREEN}")
+  endif()
+
+elseif(CASE STREQUAL "several_files_and_wildcards_through_cmd")
+  # cmd hands sub\*.csv on as it stands. The files that match come in name
+  # order, whatever their case, after the folder as typed; blocked outputs
+  # make the order show, and the others still convert.
+  file(MAKE_DIRECTORY "${WORK}/sub/folder.csv")
+  foreach(name B a c)
+    file(WRITE "${WORK}/sub/${name}.csv" "1,a,b,c,d,2\n")
+  endforeach()
+  file(WRITE "${WORK}/sub/notes.txt" "")
+  file(MAKE_DIRECTORY "${WORK}/sub/a_new.csv" "${WORK}/sub/B_new.csv")
+  windows_path(program "${PROGRAM}")
+  execute_process(
+    COMMAND ${EMULATOR} cmd /c "${program}" "sub\\*.csv" missing.csv "*.xlsx"
+    WORKING_DIRECTORY "${WORK}" INPUT_FILE /dev/null
+    RESULT_VARIABLE RC OUTPUT_VARIABLE OUT ERROR_VARIABLE ERR TIMEOUT 60)
+  expect_equal("exit status" "${RC}" "1")
+  system_message(denied 5)
+  system_message(not_found 2)
+  expect_lines("messages" "${ERR}" "Rungwell: sub\\a_new.csv: ${denied}" "Rungwell: sub\\B_new.csv: ${denied}"
+    "Rungwell: missing.csv: ${not_found}" "Rungwell: *.xlsx: ${not_found}")
+  expect_file("${WORK}/sub/c_new.csv" "  1,a,b,c,d,2\n")
+  file(GLOB entries RELATIVE "${WORK}/sub" "${WORK}/sub/*")
+  expect_equal("folder after the run" "${entries}" "B.csv;B_new.csv;a.csv;a_new.csv;c.csv;c_new.csv;folder.csv;notes.txt")
+
+elseif(CASE STREQUAL "dropped_files_wait_once_after_all_messages")
+  run_on_console(missing.csv absent.csv)
+  expect_equal("exit status on the console" "${RC}" "1")
+  system_message(not_found 2)
+  string(REGEX MATCHALL "Press any key" waits "${SCREEN}")
+  if(NOT SCREEN MATCHES "^Rungwell: missing\\.csv: ${not_found}\nRungwell: absent\\.csv: ${not_found}\nPress any key"
+     OR NOT waits STREQUAL "Press any key")
+    message(FATAL_ERROR "screen:\n${SCREEN}")
   endif()
 
 elseif(CASE STREQUAL "crlf_lines_come_out_exactly")
@@ -212,18 +292,31 @@ elseif(CASE STREQUAL "replaces_an_earlier_output")
   endif()
 
 elseif(CASE STREQUAL "output_that_cannot_be_replaced")
-  file(WRITE "${WORK}/plan.csv" "1,a,b,c,d,2\n")
-  file(MAKE_DIRECTORY "${WORK}/plan_new.csv")
-  run(plan.csv)
-  expect_equal("exit status" "${RC}" "1")
-  # Windows refuses to replace a directory with ERROR_ACCESS_DENIED.
-  if(NOT ERR MATCHES "^Rungwell: plan_new\\.csv: Permission denied\r?\n$")
-    message(FATAL_ERROR "message: [${ERR}]")
-  endif()
-  expect_no_temporary_files()
-  if(NOT IS_DIRECTORY "${WORK}/plan_new.csv")
-    message(FATAL_ERROR "the directory in the way was touched")
-  endif()
+  # A folder and a read-only file each fail in Windows' words before anything
+  # is read: the input is a FIFO that is held open and never written to, so
+  # a single read would wait until the case's timeout.
+  execute_process(COMMAND mkfifo plan.csv WORKING_DIRECTORY "${WORK}" COMMAND_ERROR_IS_FATAL ANY)
+  foreach(blocker folder read-only)
+    if(blocker STREQUAL "folder")
+      file(MAKE_DIRECTORY "${WORK}/plan_new.csv")
+    else()
+      file(REMOVE_RECURSE "${WORK}/plan_new.csv")
+      file(WRITE "${WORK}/plan_new.csv" "an earlier output\n")
+      file(CHMOD "${WORK}/plan_new.csv" PERMISSIONS OWNER_READ GROUP_READ WORLD_READ)
+    endif()
+    listing(before)
+    execute_process(
+      COMMAND sh -c [[exec 3<>plan.csv; exec "$@" plan.csv]] run ${EMULATOR} "${PROGRAM}"
+      WORKING_DIRECTORY "${WORK}" INPUT_FILE /dev/null
+      RESULT_VARIABLE RC OUTPUT_VARIABLE OUT ERROR_VARIABLE ERR TIMEOUT 60)
+    expect_equal("exit status with a ${blocker} in the way" "${RC}" "1")
+    # Windows refuses to replace either with ERROR_ACCESS_DENIED.
+    system_message(denied 5)
+    expect_lines("message for a ${blocker} in the way" "${ERR}" "Rungwell: plan_new.csv: ${denied}")
+    listing(after)
+    expect_equal("folder after a ${blocker} in the way" "${after}" "${before}")
+  endforeach()
+  expect_file("${WORK}/plan_new.csv" "an earlier output\n")
 
 elseif(CASE STREQUAL "output_that_cannot_be_made")
   # 254 characters make a name; with _new it passes the 255 that one may have.
@@ -295,16 +388,15 @@ elseif(CASE STREQUAL "non_ascii_file_name")
 
 elseif(CASE STREQUAL "message_names_a_file_in_any_script")
   # Cyrillic and CJK: no console code page shows both.
+  system_message(not_found 2)
   foreach(name "ошибка.csv" "計画.csv")
     # Redirected, the bytes stay the UTF-8 of the command line.
     run("${name}")
     expect_equal("exit status" "${RC}" "1")
-    if(NOT ERR MATCHES "^Rungwell: ${name}: No such file or directory\r?\n$")
-      message(FATAL_ERROR "redirected message: [${ERR}]")
-    endif()
+    expect_lines("redirected message" "${ERR}" "Rungwell: ${name}: ${not_found}")
     run_on_console("${name}")
     expect_equal("exit status on the console" "${RC}" "1")
-    if(NOT SCREEN MATCHES "^Rungwell: ${name}: No such file or directory\nPress any key")
+    if(NOT SCREEN MATCHES "^Rungwell: ${name}: ${not_found}\nPress any key")
       message(FATAL_ERROR "screen:\n${SCREEN}")
     endif()
   endforeach()
@@ -317,9 +409,9 @@ elseif(CASE STREQUAL "usage_on_a_full_disk_fails")
     RESULT_VARIABLE rc ERROR_VARIABLE err
     TIMEOUT 60)
   expect_equal("exit status" "${rc}" "1")
-  if(NOT err MATCHES "^Rungwell: standard output: No space left on device\r?\n$")
-    message(FATAL_ERROR "message: [${err}]")
-  endif()
+  # The C runtime's ENOSPC, in the words Windows has for a full disk.
+  system_message(disk_full 112)
+  expect_lines("message" "${err}" "Rungwell: standard output: ${disk_full}")
 
 elseif(CASE STREQUAL "version_resource_holds_the_project_version")
   # What Explorer's Properties shows.

@@ -1,0 +1,87 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "io/UnfinishedFile.h"
+#include "tests/TestFiles.h"
+
+#ifdef _WIN32
+#include <thread>
+
+#include "io/Win32.h"
+#endif
+
+namespace rungwell {
+namespace {
+
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+
+const std::string Earlier = "the earlier output\n";
+const std::string Data = "the new output\n";
+
+// A network share that takes the writes and refuses the data at the close.
+std::error_code QuotaExceeded() {
+  return std::make_error_code(std::errc::no_space_on_device);
+}
+
+// The output is replaced only once its data is known to be safe, so a
+// failure there leaves the folder exactly as it was.
+TEST(UnfinishedFile, FailureAtTheFinishLeavesTheFolderAsItWas) {
+  for (const bool earlier : {true, false}) {
+    TempDir dir;
+    if (earlier) {
+      WriteFile(dir.File("out.csv"), Earlier);
+    }
+    const std::vector<std::string> before = dir.Entries();
+    UnfinishedFile file;
+    ASSERT_FALSE(file.Create(dir.File("out.csv"), DefaultPermissions));
+    ASSERT_FALSE(file.Write(Data.data(), Data.size()));
+    UnfinishedFile::finishFaultForTests = QuotaExceeded;
+    EXPECT_EQ(file.Publish(), QuotaExceeded()) << "earlier output " << earlier;
+    UnfinishedFile::finishFaultForTests = nullptr;
+    file.Discard();
+    EXPECT_EQ(dir.Entries(), before);
+    if (earlier) {
+      EXPECT_EQ(ReadFile(dir.File("out.csv")), Earlier);
+    }
+  }
+}
+
+#ifdef _WIN32
+// Another program holds the earlier output open without sharing its
+// deletion, as Excel does: Create says so at once. One that lets go soon, as
+// a virus scanner does, is waited for at the rename.
+TEST(UnfinishedFile, OutputHeldWithoutDeleteSharing) {
+  TempDir dir;
+  const std::string path = dir.File("out.csv");
+  WriteFile(path, Earlier);
+  const auto hold = [&path] {
+    return CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                       nullptr);
+  };
+  HANDLE held = hold();
+  UnfinishedFile file;
+  EXPECT_EQ(file.Create(path, DefaultPermissions), Win32Error(ERROR_SHARING_VIOLATION));
+  (void)CloseHandle(held);
+
+  ASSERT_FALSE(file.Create(path, DefaultPermissions));
+  ASSERT_FALSE(file.Write(Data.data(), Data.size()));
+  held = hold();
+  std::thread scanner([held] {
+    Sleep(200);
+    (void)CloseHandle(held);
+  });
+  const std::error_code error = file.Publish();
+  scanner.join();
+  EXPECT_FALSE(error) << error.message();
+  EXPECT_EQ(ReadFile(path), Data);
+  EXPECT_EQ(dir.Entries(), std::vector<std::string>{"out.csv"});
+}
+#endif
+
+}  // namespace
+}  // namespace rungwell
