@@ -1,6 +1,6 @@
 // Throughput of the conversion apart from the file system: the whole
-// conversion of a plan held in memory, and its parts, the scan and the block
-// reader.
+// conversion of a plan held in memory, in the dialects that matter, and its
+// parts, the scan and the block reader. Each names the scan path it ran on.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -13,7 +13,8 @@
 #include <vector>
 
 #include "bench/PlanGenerator.h"
-#include "csv/Indentation.h"
+#include "csv/Conversion.h"
+#include "csv/Dialect.h"
 #include "csv/LevelRule.h"
 #include "io/CsvFileHandle.h"
 #include "io/OutputFile.h"
@@ -23,79 +24,110 @@ namespace {
 using rungwell::bench::PlanGenerator;
 using rungwell::bench::PlanOptions;
 
-std::string PlanText(std::size_t bytes) {
-  PlanGenerator generator(PlanOptions{});
-  std::string text = generator.Header();
-  while (text.size() < bytes) {
-    generator.AppendLine(text);
-  }
-  return text;
-}
+enum class Plan { Commas, Semicolons, Utf16Le };
 
-// Gathers what it is given in a buffer of the output file's size and drops it
+// A plan held in memory with room past its end, as the read buffers have.
+class PlanInMemory {
+ public:
+  PlanInMemory(Plan kind, std::size_t bytes) {
+    PlanOptions options;
+    options.separator = kind == Plan::Semicolons ? ';' : ',';
+    PlanGenerator generator(options);
+    std::string text = generator.Header();
+    while (text.size() < bytes) {
+      generator.AppendLine(text);
+    }
+    if (kind == Plan::Utf16Le) {
+      text = rungwell::bench::ToUtf16Le(text);
+    }
+    size = text.size();
+    storage.reset(new char[size + rungwell::CopySlack]);
+    std::memcpy(storage.get(), text.data(), size);
+  }
+
+  std::string_view Bytes() const { return {storage.get(), size}; }
+
+ private:
+  std::unique_ptr<char[]> storage;
+  std::size_t size = 0;
+};
+
+// Gathers what it is given in a block of the output file's size and drops it
 // when full, so that writing costs what it costs before the bytes reach the
 // system.
-class MemorySink {
+class MemorySink final : public rungwell::ByteSink {
  public:
-  bool Write(std::string_view bytes) {
-    if (bytes.size() > rungwell::OutputBufferSize - buffered) {
-      benchmark::DoNotOptimize(buffer.get());
-      buffered = 0;
-      if (bytes.size() >= rungwell::OutputBufferSize) {
-        return true;
-      }
+  char* Free(std::size_t& room) noexcept override {
+    room = rungwell::OutputBufferSize - filled;
+    return block.get() + filled;
+  }
+  void Fill(std::size_t count) noexcept override { filled += count; }
+  bool Write(std::string_view bytes) override {
+    while (bytes.size() > rungwell::OutputBufferSize - filled) {
+      const std::size_t part = rungwell::OutputBufferSize - filled;
+      std::memcpy(block.get() + filled, bytes.data(), part);
+      bytes.remove_prefix(part);
+      benchmark::DoNotOptimize(block.get());
+      filled = 0;
     }
-    std::memcpy(buffer.get() + buffered, bytes.data(), bytes.size());
-    buffered += bytes.size();
+    std::memcpy(block.get() + filled, bytes.data(), bytes.size());
+    filled += bytes.size();
     return true;
   }
 
  private:
-  std::unique_ptr<char[]> buffer{new char[rungwell::OutputBufferSize]};
-  std::size_t buffered = 0;
+  std::unique_ptr<char[]> block{new char[rungwell::OutputBufferSize + rungwell::CopySlack]};
+  std::size_t filled = 0;
 };
 
-// Runs the conversion's own steps over a plan held in memory, a read block at
-// a time, handing each block's lines and indents to take.
-template <typename Take>
-void ConvertInBlocks(std::string_view plan, std::vector<rungwell::LineIndent>& indents, Take take) {
-  while (!plan.empty()) {
-    const std::string_view block = plan.substr(0, rungwell::ReadBlockSize);
-    indents.clear();
-    const std::size_t taken = rungwell::ScanLines(block, block.size() == plan.size(), indents);
-    take(block.substr(0, taken), indents);
-    plan.remove_prefix(taken);
+rungwell::Dialect DialectOf(std::string_view plan) {
+  rungwell::DialectDetector detector;
+  if (!detector.Feed(plan)) {
+    detector.End();
   }
+  return detector.Result();
 }
 
-// The whole conversion of a 16 MB plan in memory: lines found, indented and
-// written to a sink.
-void BM_Convert(benchmark::State& state) {
-  const std::string plan = PlanText(16U << 20);
-  std::vector<rungwell::LineIndent> indents;
+// The whole conversion of a 16 MB plan in memory, a read block at a time:
+// lines found, indented and put together in an output block.
+void BM_Convert(benchmark::State& state, Plan kind) {
+  const PlanInMemory plan(kind, 16U << 20);
+  const std::string_view bytes = plan.Bytes();
+  const rungwell::Dialect dialect = DialectOf(bytes);
   MemorySink sink;
   for (auto _ : state) {
-    ConvertInBlocks(plan, indents, [&](std::string_view lines, const std::vector<rungwell::LineIndent>& found) {
-      benchmark::DoNotOptimize(rungwell::WriteIndentedLines(lines, found, sink));
-    });
+    rungwell::LineConverter converter(dialect, sink, nullptr);
+    for (std::size_t at = 0; at < bytes.size(); at += rungwell::ReadBlockSize) {
+      const std::string_view block = bytes.substr(at, rungwell::ReadBlockSize);
+      benchmark::DoNotOptimize(converter.Convert(at, block, at + block.size() == bytes.size()));
+    }
   }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(plan.size()));
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(bytes.size()));
+  state.SetLabel(rungwell::ScanPathName(rungwell::BestScanPath()));
 }
-BENCHMARK(BM_Convert)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Convert, commas, Plan::Commas)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Convert, semicolons, Plan::Semicolons)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Convert, utf16le, Plan::Utf16Le)->Unit(benchmark::kMillisecond);
 
-// The scan alone.
-void BM_ScanLines(benchmark::State& state) {
-  const std::string plan = PlanText(16U << 20);
+// The scan alone, over the same plan in the same blocks.
+void BM_ScanLines(benchmark::State& state, Plan kind) {
+  const PlanInMemory plan(kind, 16U << 20);
+  const std::string_view bytes = plan.Bytes();
+  const rungwell::Dialect dialect = DialectOf(bytes);
   std::vector<rungwell::LineIndent> indents;
   for (auto _ : state) {
-    ConvertInBlocks(plan, indents, [](std::string_view lines, const std::vector<rungwell::LineIndent>& found) {
-      benchmark::DoNotOptimize(lines.data());
-      benchmark::DoNotOptimize(found.data());
-    });
+    rungwell::LineScanner scanner(dialect, dialect.markSize);
+    for (std::size_t at = dialect.markSize; at < bytes.size(); at += rungwell::ReadBlockSize) {
+      const std::string_view block = bytes.substr(at, rungwell::ReadBlockSize);
+      indents.clear();
+      scanner.Scan(block, at + block.size() == bytes.size(), indents);
+      benchmark::DoNotOptimize(indents.data());
+    }
   }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(plan.size()));
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(bytes.size()));
+  state.SetLabel(rungwell::ScanPathName(rungwell::BestScanPath()));
 }
-BENCHMARK(BM_ScanLines)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ScanLines, commas, Plan::Commas)->Unit(benchmark::kMillisecond);
 
 // Reads a file of realistic lines, served from the page cache after the first
 // pass, so what is measured is the reader rather than the disk.
@@ -103,7 +135,7 @@ void BM_ReadBlock(benchmark::State& state) {
   const std::string path = (std::filesystem::temp_directory_path() / "rungwell-bench-read.csv").string();
   std::size_t bytes = 0;
   {
-    const std::string contents = PlanText(32U << 20);
+    const std::string contents(PlanInMemory(Plan::Commas, 32U << 20).Bytes());
     bytes = contents.size();
     std::FILE* out = std::fopen(path.c_str(), "wb");
     if (out == nullptr || std::fwrite(contents.data(), 1, bytes, out) != bytes || std::fclose(out) != 0) {

@@ -1,5 +1,8 @@
 // Writes a realistic plan of a given size for benchmarks:
-//   rungwell_generate_plan OUTPUT MEGABYTES [--seed N] [--crlf] [--long-lines]
+//   rungwell_generate_plan OUTPUT MEGABYTES [--seed N] [--crlf] [--long-lines] [--semicolons] [--utf16]
+//     [--one-line]
+// --one-line writes a single line of the size, its level field near its start,
+// as a file whose notes field holds a whole document, or one with no line ends.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -9,15 +12,25 @@
 
 int main(int argc, char* argv[]) {
   if (argc < 3) {
-    (void)std::fprintf(stderr, "usage: %s OUTPUT MEGABYTES [--seed N] [--crlf] [--long-lines]\n", argv[0]);
+    (void)std::fprintf(
+        stderr, "usage: %s OUTPUT MEGABYTES [--seed N] [--crlf] [--long-lines] [--semicolons] [--utf16] [--one-line]\n",
+        argv[0]);
     return 2;
   }
   rungwell::bench::PlanOptions options;
+  bool utf16 = false;
+  bool oneLine = false;
   for (int i = 3; i < argc; ++i) {
     if (std::strcmp(argv[i], "--crlf") == 0) {
       options.crlf = true;
     } else if (std::strcmp(argv[i], "--long-lines") == 0) {
       options.longLines = true;
+    } else if (std::strcmp(argv[i], "--semicolons") == 0) {
+      options.separator = ';';
+    } else if (std::strcmp(argv[i], "--utf16") == 0) {
+      utf16 = true;
+    } else if (std::strcmp(argv[i], "--one-line") == 0) {
+      oneLine = true;
     } else if (std::strcmp(argv[i], "--seed") == 0 && i + 1 < argc) {
       options.seed = std::strtoull(argv[++i], nullptr, 10);
     } else {
@@ -32,12 +45,21 @@ int main(int argc, char* argv[]) {
     return 1;
   }
   rungwell::bench::PlanGenerator generator(options);
-  std::string chunk = generator.Header();
+  std::string chunk = oneLine ? "1,Notes,Owner,2027-01-04,2027-01-05,3,\"" : generator.Header();
   unsigned long long written = 0;
+  bool first = true;
   while (written < size) {
     while (chunk.size() < (1U << 20)) {
-      generator.AppendLine(chunk);
+      if (oneLine) {
+        chunk += "a pasted document, with commas and \"\"quotes\"\" in it; ";
+      } else {
+        generator.AppendLine(chunk);
+      }
     }
+    if (utf16) {
+      chunk = rungwell::bench::ToUtf16Le(chunk).substr(first ? 0 : 2);
+    }
+    first = false;
     if (std::fwrite(chunk.data(), 1, chunk.size(), out) != chunk.size()) {
       std::perror(argv[1]);
       return 1;

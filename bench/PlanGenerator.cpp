@@ -20,10 +20,24 @@ const char* const Notes[] = {"",
 
 }  // namespace
 
+std::string ToUtf16Le(std::string_view ascii) {
+  std::string wide = "\xFF\xFE";
+  wide.reserve(2 * ascii.size() + 2);
+  for (const char c : ascii) {
+    wide += c;
+    wide += '\0';
+  }
+  return wide;
+}
+
 PlanGenerator::PlanGenerator(const PlanOptions& planOptions) : options(planOptions), random(planOptions.seed) {}
 
 std::string PlanGenerator::Header() const {
-  return std::string("ID,Task,Owner,Start,Finish,Level,Notes") + (options.crlf ? "\r\n" : "\n");
+  std::string header = "ID,Task,Owner,Start,Finish,Level,Notes";
+  for (char& c : header) {
+    c = c == ',' ? options.separator : c;
+  }
+  return header + (options.crlf ? "\r\n" : "\n");
 }
 
 std::string PlanGenerator::Pick(const char* const* words, std::size_t count) {
@@ -50,16 +64,25 @@ void PlanGenerator::AppendLine(std::string& out) {
   // A task with a comma or a quotation mark must be quoted; others are
   // quoted half the time, as exporters differ.
   const bool quotedTask = task.find_first_of(",\"") != std::string::npos || random() % 2 == 0;
+  const char sep = options.separator;
   out += std::to_string(id);
-  out += ',';
-  out += quotedTask ? "\"" + task + "\"," : task + ",";
+  out += sep;
+  out += quotedTask ? "\"" + task + "\"" : task;
+  out += sep;
   out += Pick(Owners, std::size(Owners));
   const auto month = 1 + random() % 12;
   const auto day = 10 + random() % 18;
-  out += ",2027-" + std::string(month < 10 ? "0" : "") + std::to_string(month) + "-" + std::to_string(day);
-  out += ",2027-" + std::string(month < 10 ? "0" : "") + std::to_string(month) + "-" + std::to_string(day + 1) + ",";
+  out += sep;
+  out += "2027-" + std::string(month < 10 ? "0" : "") + std::to_string(month) + "-" + std::to_string(day);
+  out += sep;
+  out += "2027-" + std::string(month < 10 ? "0" : "") + std::to_string(month) + "-" + std::to_string(day + 1);
+  out += sep;
   AppendLevel(out);
-  out += ',';
+  out += sep;
+  if (sep == ';') {
+    // Work in days with a decimal comma, as such exports have.
+    out += std::to_string(random() % 40) + "," + std::to_string(random() % 10) + " Tage;";
+  }
   if (options.longLines && random() % 20000 == 0) {
     const std::size_t length = 30000 + random() % 70000;
     const std::size_t start = out.size();

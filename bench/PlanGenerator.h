@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <random>
 #include <string>
+#include <string_view>
 
 namespace rungwell::bench {
 
@@ -11,7 +12,14 @@ struct PlanOptions {
   bool crlf = false;
   // Every so often a line of 30 to 100 KB, as exports with pasted notes have.
   bool longLines = false;
+  // What separates fields: ';' as Excel writes where the list separator is
+  // one, which also writes decimal commas then.
+  char separator = ',';
 };
+
+// The bytes of text in UTF-16LE with its mark, as Windows PowerShell writes
+// them; the text must be ASCII.
+std::string ToUtf16Le(std::string_view ascii);
 
 // Makes realistic plan lines, the same ones for the same seed: ids, names and
 // owners with quoted commas and doubled quotes, dates, a level that is mostly

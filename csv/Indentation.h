@@ -1,15 +1,16 @@
 #pragma once
 
-// The indentation: how much a line gets for its level, and writing it.
+// The indentation: how much a line gets for its level, and the characters
+// that make it up in the plan's own encoding.
 
-#include <algorithm>
-#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
-#include <vector>
 
+#include "csv/Dialect.h"
 #include "csv/LevelRule.h"
+#include "io/BufferSizes.h"
 
 namespace rungwell {
 
@@ -22,53 +23,37 @@ constexpr std::uint64_t IndentCount(std::int32_t level) noexcept {
   return level > 1 ? static_cast<std::uint64_t>(level) - 1 : 0;
 }
 
-namespace detail {
-
-// More than 8 KiB of spaces: GCC copies a block whose size it knows to be
-// below that with rep movsq, which is slow for the few bytes that most
-// indents take, and calls memcpy for larger ones.
-inline constexpr std::size_t UnitsPerBlock = 8192;
-
-constexpr std::array<char, UnitsPerBlock * IndentUnit.size()> RepeatIndentUnit() {
-  std::array<char, UnitsPerBlock * IndentUnit.size()> block{};
-  for (std::size_t i = 0; i < block.size(); ++i) {
-    block[i] = IndentUnit[i % IndentUnit.size()];
-  }
-  return block;
-}
-
-inline constexpr auto IndentBlock = RepeatIndentUnit();
-
-}  // namespace detail
-
-// Writes IndentUnit count times, a block at a time, so that even a level in
-// the millions costs no more memory than the block.
-template <typename Sink>
-bool WriteIndent(Sink& sink, std::uint64_t count) {
-  while (count > 0) {
-    const auto units = static_cast<std::size_t>(std::min<std::uint64_t>(count, detail::UnitsPerBlock));
-    if (!sink.Write(std::string_view(detail::IndentBlock.data(), units * IndentUnit.size()))) {
-      return false;
+// The deepest indentation there is, in IndentUnit's spaces written in the
+// plan's encoding: a space's code unit in the file's byte order for 16-bit
+// text. Any indentation is a prefix of it, and CopySlack bytes of it more
+// may be read.
+class Indentation {
+ public:
+  explicit Indentation(const Dialect& dialect) {
+    std::string unit;
+    for (std::size_t i = 0; i < IndentUnit.size(); ++i) {
+      if (dialect.encoding == Encoding::Utf16Be) {
+        unit += '\0';
+      }
+      unit += IndentUnit[i];
+      if (dialect.encoding == Encoding::Utf16Le) {
+        unit += '\0';
+      }
     }
-    count -= units;
-  }
-  return true;
-}
-
-// Writes lines, the bytes that ScanLines took, to sink (anything with a
-// bool Write(std::string_view), such as OutputFile), with the indentation that
-// it found in front of each line it named: the bytes between those lines go
-// out in one piece. False once a write has failed.
-template <typename Sink>
-bool WriteIndentedLines(std::string_view lines, const std::vector<LineIndent>& indents, Sink& sink) {
-  std::size_t written = 0;
-  for (const LineIndent& indent : indents) {
-    if (!sink.Write(lines.substr(written, indent.lineStart - written)) || !WriteIndent(sink, indent.units)) {
-      return false;
+    unitBytes = unit.size();
+    for (std::uint64_t i = 0; i < IndentCount(MaxLevel) || spaces.size() < CopySlack; ++i) {
+      spaces += unit;
     }
-    written = indent.lineStart;
+    spaces.append(CopySlack, ' ');
   }
-  return sink.Write(lines.substr(written));
-}
+
+  // Bytes of indentation for count units.
+  std::size_t Bytes(std::uint64_t count) const noexcept { return static_cast<std::size_t>(count) * unitBytes; }
+  const char* Data() const noexcept { return spaces.data(); }
+
+ private:
+  std::size_t unitBytes = 0;
+  std::string spaces;
+};
 
 }  // namespace rungwell

@@ -5,29 +5,113 @@
 #include <string_view>
 #include <vector>
 
+#include "csv/Dialect.h"
+
 namespace rungwell {
 
 // Zero-based index of the column that holds a row's level.
 inline constexpr int LevelColumn = 5;
 
-// A line that needs indentation: where it starts in the scanned bytes, and
-// how many IndentUnits go in front of it.
+// The deepest level that indents. A number beyond it is no level but a budget,
+// a year or an id in the wrong column, and indenting by it would write
+// kilobytes to gigabytes of spaces per line; such a line is copied unchanged.
+inline constexpr std::int32_t MaxLevel = 1000;
+
+// A line that needs indentation: where it starts in the input, and how many
+// indent units go in front of it.
 struct LineIndent {
-  std::size_t lineStart;
+  std::uint64_t lineStart;
   std::uint64_t units;
 };
 
-// Scans the whole lines at the front of bytes and appends a LineIndent for
-// each line whose level is above 1. Returns how many bytes those lines take,
-// through the last newline; when final, the bytes after it are the last line
-// and count too. The level is read from the level column: commas separate
-// fields except between double quotation marks, and every quotation mark
-// toggles that protection, which starts anew with each line.
-std::size_t ScanLines(std::string_view bytes, bool final, std::vector<LineIndent>& indents);
+// What the scan saw, for telling the user why a file came out unchanged.
+struct ScanTally {
+  std::uint64_t lines = 0;             // lines ended so far (CR LF counts once)
+  std::uint64_t levelFields = 0;       // lines that have a level field at all
+  std::uint64_t numbers = 0;           // level fields that start with a number
+  std::uint64_t quotedNumbers = 0;     // level fields holding a number in quotation marks
+  std::uint64_t indented = 0;          // lines given indentation
+  std::uint64_t tooDeep = 0;           // lines whose level is above MaxLevel
+  std::uint64_t firstTooDeepLine = 0;  // the first of them, counted from 1
+};
 
-// Reads a level as atoi does: C-locale white space skipped, an optional sign,
-// then decimal digits up to the first other byte; no digits give 0. Values
-// beyond the range of a 32-bit int are clamped to its bounds.
+// The ways the scan can classify bytes, narrowest first. Each is chosen only
+// where the processor has it; RUNGWELL_SCAN=<name> in the environment caps the
+// choice, so that every path can be tested on one machine.
+enum class ScanPath { Portable, Sse2, Bmi2, Avx2, Avx512 };
+
+// The widest path this processor runs, within RUNGWELL_SCAN if set.
+ScanPath BestScanPath();
+// Whether this processor can run path.
+bool CanRun(ScanPath path);
+const char* ScanPathName(ScanPath path);
+
+// Finds the level of every line of an input fed to it in pieces, in order, of
+// any size (for UTF-16, of an even size until the last). The level is read
+// from the level column: separators divide fields except between double
+// quotation marks, and every quotation mark toggles that protection, which
+// starts anew with each line. A line's level is known once its level field
+// has been read to its first character that is not part of the number, or its
+// end has shown it has no such field; from then on, nothing more of the line
+// is needed to indent it.
+class LineScanner {
+ public:
+  // Scans from offset start of the input on (the first byte after any mark).
+  LineScanner(const Dialect& dialect, std::uint64_t start, ScanPath path = BestScanPath());
+
+  // Scans the next bytes, appending an indent for each line of level 2 to
+  // MaxLevel whose level they made known. With final set they are the last,
+  // and end the last line. In 16-bit text, only the last bytes may be of an
+  // odd count: a character must not be cut between two calls.
+  void Scan(std::string_view bytes, bool final, std::vector<LineIndent>& indents);
+
+  // The line that the scanned bytes end in, if they do not end with a line
+  // end: where it starts, and whether its level is still unknown.
+  std::uint64_t OpenLineStart() const noexcept { return state.lineStart; }
+  bool OpenLineUndecided() const noexcept { return !state.decided; }
+
+  const ScanTally& Tally() const noexcept { return state.tally; }
+
+  // Reading a level as it goes, a character at a time: C-locale white space
+  // skipped, an optional sign, then decimal digits up to the first other
+  // character; no digits give 0. Values beyond 32 bits are clamped. A
+  // leading quotation mark ends the reading at once, with no number; what
+  // follows it is looked at only to tell a quoted number from other text.
+  struct LevelReading {
+    enum class Phase : std::uint8_t { Space, Sign, Digits, QuotedSpace, QuotedSign, Done };
+    Phase phase = Phase::Space;
+    bool negative = false;
+    bool digits = false;
+    bool quotedNumber = false;
+    std::int64_t magnitude = 0;
+
+    // Takes the next character; false once the reading is done.
+    bool Take(std::uint16_t unit, std::uint16_t separator) noexcept;
+    std::int32_t Level() const noexcept;
+  };
+
+  // Everything the scan carries from one piece to the next.
+  struct State {
+    Dialect dialect;
+    std::uint64_t base = 0;        // offset of the current piece's first byte
+    std::uint64_t lineStart = 0;   // offset of the open line's first byte
+    std::uint64_t fieldStart = 0;  // offset of its level field, once found
+    unsigned separatorsToGo = LevelColumn;
+    std::uint64_t quoteFlip = 0;  // all ones when the line's quoting is odd where the piece starts
+    bool decided = false;         // the open line's level is known and dealt with
+    bool reading = false;         // reading holds a level field begun in an earlier piece
+    LevelReading level;
+    bool lastEndedWithCr = false;  // for counting CR LF as one line end
+    ScanTally tally;
+  };
+
+ private:
+  using Kernel = void (*)(State&, std::string_view, bool, std::vector<LineIndent>&);
+  State state;
+  Kernel kernel;
+};
+
+// Reads a level the way LineScanner does, from a whole field of 8-bit text.
 std::int32_t ParseLevel(std::string_view text) noexcept;
 
 }  // namespace rungwell

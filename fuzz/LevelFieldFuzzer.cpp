@@ -1,27 +1,74 @@
-// Differential check of the scan, which finds each line's level field, and of
-// the level parser against plain models of the same rules, on arbitrary bytes:
-// lines, quoting and fields of every length, starting anywhere in the scan's
-// 64-byte blocks.
+// Differential check of the scan, which finds each line's level, of the level
+// reader and of the choice of dialect against plain models of the same rules,
+// on arbitrary bytes: lines, quoting and fields of every length, starting
+// anywhere in the scan's 64-byte blocks, in every dialect and on every scan
+// path, fed whole or cut in two anywhere.
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
 #include <vector>
 
+#include "csv/Dialect.h"
 #include "csv/LevelRule.h"
 #include "tests/PlainRules.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-  std::vector<rungwell::LineIndent> indents;
-  for (const bool final : {false, true}) {
-    const rungwell::plain::Scan expected = rungwell::plain::ScanLines(bytes, final);
-    indents.clear();
-    if (rungwell::ScanLines(bytes, final, indents) != expected.taken || indents != expected.indents) {
-      std::abort();
-    }
-  }
-  if (rungwell::ParseLevel(bytes) != rungwell::plain::Level(bytes)) {
+namespace {
+
+using namespace rungwell;
+
+void Check(bool holds) {
+  if (!holds) {
     std::abort();
   }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size < 2) {
+    return 0;
+  }
+  // The first two bytes choose the dialect, the path and where the input is cut.
+  const std::uint8_t choice = data[0];
+  const std::uint8_t cutAt = data[1];
+  const std::string_view bytes(reinterpret_cast<const char*>(data + 2), size - 2);
+
+  // The dialect the bytes themselves give, fed in two pieces.
+  DialectDetector detector;
+  const std::size_t half = std::min<std::size_t>(cutAt, bytes.size());
+  if (!detector.Feed(bytes.substr(0, half)) && !detector.Feed(bytes.substr(half))) {
+    detector.End();
+  }
+  const Dialect found = detector.Result();
+  const Dialect plainly = plain::Detect(bytes);
+  Check(found.encoding == plainly.encoding && found.markSize == plainly.markSize &&
+        found.separator == plainly.separator && found.crLineEnds == plainly.crLineEnds);
+
+  const Dialect dialects[] = {found,
+                              {Encoding::Bytes, 0, ';', (choice & 4U) != 0},
+                              {Encoding::Utf16Le, 0, '\t', (choice & 4U) != 0},
+                              {Encoding::Utf16Be, 0, ',', (choice & 4U) != 0}};
+  const Dialect& dialect = dialects[choice & 3U];
+  const ScanPath paths[] = {ScanPath::Portable, ScanPath::Sse2, ScanPath::Bmi2, ScanPath::Avx2, ScanPath::Avx512};
+  const ScanPath path = paths[(choice >> 3U) % 5];
+  // A 16-bit character is never cut between pieces.
+  const std::size_t cut =
+      std::max(dialect.markSize, std::min<std::size_t>(cutAt * 4U, bytes.size())) & ~(dialect.UnitSize() - 1);
+
+  for (const bool final : {false, true}) {
+    const plain::Scan expected = plain::ScanLines(bytes, final, dialect);
+    LineScanner scanner(dialect, dialect.markSize, path);
+    std::vector<LineIndent> indents;
+    const std::size_t start = std::min(dialect.markSize, bytes.size());
+    const std::size_t middle = std::max(start, std::min(cut, bytes.size()));
+    scanner.Scan(bytes.substr(start, middle - start), false, indents);
+    scanner.Scan(bytes.substr(middle), final, indents);
+    Check(indents == expected.indents);
+    Check(scanner.Tally() == expected.tally);
+    const bool open = !final && scanner.OpenLineUndecided() && scanner.OpenLineStart() < bytes.size();
+    Check(open == expected.openUndecided);
+    Check(!open || scanner.OpenLineStart() == expected.openStart);
+  }
+  Check(ParseLevel(bytes) == plain::Level(bytes));
   return 0;
 }

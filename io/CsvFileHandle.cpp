@@ -50,8 +50,8 @@ class CsvFileHandle::ReadAhead {
     std::error_code error;
   };
 
-  ReadAhead(InputFile& file, std::unique_ptr<char[]> first) : spare(std::move(first)) {
-    thread = std::thread([this, &file] { Run(file); });
+  ReadAhead(InputFile& input, std::unique_ptr<char[]> first) : spare(std::move(first)) {
+    thread = std::thread([this, &input] { Run(input); });
   }
 
   ~ReadAhead() {
@@ -85,7 +85,7 @@ class CsvFileHandle::ReadAhead {
   }
 
  private:
-  void Run(InputFile& file) {
+  void Run(InputFile& input) {
     std::unique_lock<std::mutex> hold(lock);
     for (;;) {
       changed.wait(hold, [this] { return (spare && !ready) || stopping; });
@@ -95,7 +95,7 @@ class CsvFileHandle::ReadAhead {
       Block next;
       next.storage = std::move(spare);
       hold.unlock();
-      next.error = ReadFully(file, next.storage.get() + ReadHeadroom, ReadBlockSize, next.size, next.end);
+      next.error = ReadFully(input, next.storage.get() + ReadHeadroom, ReadBlockSize, next.size, next.end);
       hold.lock();
       const bool last = next.end || next.error;
       block = std::move(next);
@@ -131,7 +131,7 @@ bool CsvFileHandle::Open(const std::string& path) {
   if (const std::error_code cause = file.Open(path)) {
     return Fail(cause);
   }
-  buffer.reset(new (std::nothrow) char[ReadAheadBufferSize]);
+  buffer.reset(new (std::nothrow) char[ReadAheadBufferSize + CopySlack]);
   if (!buffer) {
     return Fail(std::make_error_code(std::errc::not_enough_memory));
   }
@@ -167,6 +167,27 @@ std::string CsvFileHandle::ReadLine() {
   return {};
 }
 
+bool CsvFileHandle::ReadAt(std::uint64_t at, char* into, std::size_t count, std::size_t& got) {
+  got = 0;
+  while (buffer && !error && got < count) {
+    std::size_t n = 0;
+    if (const std::error_code failure = file.ReadAt(at + got, into + got, count - got, n)) {
+      error = failure;
+      break;
+    }
+    if (n == 0) {
+      break;
+    }
+    got += n;
+  }
+  // Bytes read once before that cannot be read again mean the file has
+  // been cut short meanwhile: what was converted no longer fits together.
+  if (buffer && !error && got < count && at + count <= file.Position()) {
+    error = std::make_error_code(std::errc::io_error);
+  }
+  return buffer && !error;
+}
+
 void CsvFileHandle::Close() noexcept {
   // The thread goes first: it may be reading.
   readAhead.reset();
@@ -174,6 +195,7 @@ void CsvFileHandle::Close() noexcept {
   buffer.reset();
   capacity = 0;
   consumed = 0;
+  offset = 0;
   filled = 0;
   atEnd = false;
 }
@@ -198,7 +220,7 @@ bool CsvFileHandle::Fill() {
   if (filled == capacity) {
     // One line fills the whole buffer: double it, so that a line of any
     // length is read whole at the cost of a few copies.
-    std::unique_ptr<char[]> larger(new (std::nothrow) char[2 * capacity]);
+    std::unique_ptr<char[]> larger(new (std::nothrow) char[2 * capacity + CopySlack]);
     if (!larger) {
       error = std::make_error_code(std::errc::not_enough_memory);
       return false;
@@ -215,7 +237,7 @@ bool CsvFileHandle::Fill() {
     return false;
   }
   if (!atEnd && file.IsRegular()) {
-    std::unique_ptr<char[]> second(new (std::nothrow) char[ReadAheadBufferSize]);
+    std::unique_ptr<char[]> second(new (std::nothrow) char[ReadAheadBufferSize + CopySlack]);
     if (second) {
       readAhead = std::make_unique<ReadAhead>(file, std::move(second));
     }
@@ -254,7 +276,7 @@ bool CsvFileHandle::FillFromReadAhead() {
     }
     if (capacity < wanted || capacity - filled < block.size) {
       wanted = std::max(wanted, filled + block.size);
-      std::unique_ptr<char[]> larger(new (std::nothrow) char[wanted]);
+      std::unique_ptr<char[]> larger(new (std::nothrow) char[wanted + CopySlack]);
       if (!larger) {
         error = std::make_error_code(std::errc::not_enough_memory);
         return false;

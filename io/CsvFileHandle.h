@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -35,12 +36,28 @@ class CsvFileHandle {
   // then what was just read. When the unconsumed bytes fill the whole
   // buffer, it doubles first, so that a line of any length is given whole in
   // the end. False at the end of
-  // the input with nothing left, and after a read error. The bytes stay valid
+  // the input with nothing left, and after a read error. CopySlack bytes past
+  // those given may be read too (they hold anything). The bytes stay valid
   // until the next ReadBlock, ReadLine or Close.
   bool ReadBlock(std::string_view& bytes);
 
   // Takes the first count bytes of those the last ReadBlock gave.
-  void Consume(std::size_t count) noexcept { consumed += count; }
+  void Consume(std::size_t count) noexcept {
+    consumed += count;
+    offset += count;
+  }
+
+  // Where in the file the bytes that ReadBlock gives start.
+  std::uint64_t Offset() const noexcept { return offset; }
+
+  // Whether the file can be read again at an offset: a regular file can, a
+  // pipe cannot.
+  bool CanReadAgain() const noexcept { return file.IsRegular(); }
+
+  // Reads count bytes at offset at, or up to the end of the file, apart
+  // from the blocks. False after a read error, with Error() set, and when
+  // bytes that were read before cannot be read again.
+  bool ReadAt(std::uint64_t at, char* into, std::size_t count, std::size_t& got);
 
   // True once the file has nothing more to give than the bytes already read.
   bool AtEnd() const noexcept { return atEnd; }
@@ -72,6 +89,7 @@ class CsvFileHandle {
   std::unique_ptr<char[]> buffer;
   std::size_t capacity = 0;  // size of buffer
   std::size_t consumed = 0;  // offset of the first byte not yet consumed
+  std::uint64_t offset = 0;  // where in the file that byte is
   std::size_t filled = 0;    // offset one past the last byte read into buffer
   bool atEnd = false;        // the file has nothing more to read
   std::error_code error;

@@ -43,17 +43,35 @@ std::error_code InputFile::Open(const std::string& path) {
 }
 
 std::error_code InputFile::Read(char* into, std::size_t count, std::size_t& got) {
+  if (regular) {
+    const std::error_code error = ReadAt(position, into, count, got);
+    position += got;
+    return error;
+  }
   got = 0;
   for (;;) {
     errno = 0;
-    const ssize_t n =
-        regular ? pread(descriptor, into, count, static_cast<off_t>(position)) : read(descriptor, into, count);
+    const ssize_t n = read(descriptor, into, count);
     if (n >= 0) {
       got = static_cast<std::size_t>(n);
-      position += got;
       return {};
     }
     // A signal that interrupts the read is no error of the file's.
+    if (errno != EINTR) {
+      return LastError();
+    }
+  }
+}
+
+std::error_code InputFile::ReadAt(std::uint64_t offset, char* into, std::size_t count, std::size_t& got) {
+  got = 0;
+  for (;;) {
+    errno = 0;
+    const ssize_t n = pread(descriptor, into, count, static_cast<off_t>(offset));
+    if (n >= 0) {
+      got = static_cast<std::size_t>(n);
+      return {};
+    }
     if (errno != EINTR) {
       return LastError();
     }

@@ -39,15 +39,20 @@ std::error_code InputFile::Open(const std::string& path) {
   return {};
 }
 
-std::error_code InputFile::Read(char* into, std::size_t count, std::size_t& got) {
+namespace {
+
+// One ReadFile: at offset where one is given, else where the handle stands.
+std::error_code ReadOnce(void* handle, const std::uint64_t* offset, char* into, std::size_t count, std::size_t& got) {
   got = 0;
   // ReadFile takes a DWORD count; a gigabyte at a time stays well inside.
   const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(count, std::size_t{1} << 30));
   DWORD read = 0;
   OVERLAPPED at{};
-  at.Offset = static_cast<DWORD>(position);
-  at.OffsetHigh = static_cast<DWORD>(position >> 32U);
-  if (ReadFile(handle, into, chunk, &read, regular ? &at : nullptr) == 0) {
+  if (offset != nullptr) {
+    at.Offset = static_cast<DWORD>(*offset);
+    at.OffsetHigh = static_cast<DWORD>(*offset >> 32U);
+  }
+  if (ReadFile(handle, into, chunk, &read, offset != nullptr ? &at : nullptr) == 0) {
     const DWORD code = GetLastError();
     // The end of a file read at an offset, and a pipe whose writer has gone,
     // are the end of the input.
@@ -57,8 +62,21 @@ std::error_code InputFile::Read(char* into, std::size_t count, std::size_t& got)
     return Win32Error(code);
   }
   got = read;
-  position += got;
   return {};
+}
+
+}  // namespace
+
+std::error_code InputFile::Read(char* into, std::size_t count, std::size_t& got) {
+  // Every read of a regular file names its offset, so that a read again at
+  // another offset, which moves the handle's own position, changes nothing.
+  const std::error_code error = ReadOnce(handle, regular ? &position : nullptr, into, count, got);
+  position += got;
+  return error;
+}
+
+std::error_code InputFile::ReadAt(std::uint64_t offset, char* into, std::size_t count, std::size_t& got) {
+  return ReadOnce(handle, &offset, into, count, got);
 }
 
 void InputFile::Close() noexcept {

@@ -24,7 +24,7 @@ class OutputFile::Writer {
   explicit Writer(UnfinishedFile& destination) : file(destination) {
     for (auto& storage : blocks) {
       // Left unset: every byte is written before it is read.
-      storage.reset(new char[OutputBufferSize]);
+      storage.reset(new char[OutputBufferSize + CopySlack]);
       empty.push_back(storage.get());
     }
   }

@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <string>
 
 #include "csv/Conversion.h"
 #include "csv/LevelRule.h"
 #include "io/CsvFileHandle.h"
 #include "io/OutputFile.h"
+#include "tests/PlainRules.h"
 #include "tests/TestFiles.h"
 
 namespace rungwell {
@@ -17,58 +17,93 @@ using testing::ReadFile;
 using testing::TempDir;
 using testing::WriteFile;
 
-TEST(ParseLevel, ReadsLikeAtoiAndClampsOutOfRange) {
-  struct Case {
-    std::string text;
-    std::int32_t level;
-  };
-  const Case cases[] = {
-      {"", 0},
-      {"0", 0},
-      {"1", 1},
-      {"7", 7},
-      {"level", 0},
-      {"-3", -3},
-      {"+4", 4},
-      {"  3", 3},
-      {"\t\n\v\f\r3", 3},
-      {"3 days", 3},
-      {"3.7", 3},
-      {"3\r\n", 3},
-      {"\"3\"", 0},
-      {"- 3", 0},
-      {"+-3", 0},
-      {"--3", 0},
-      {"0003", 3},
-      {"3\0"
-       "9"s,
-       3},
-      {"\xa0"
-       "3",
-       0},
-      {"2147483647", INT_MAX},
-      {"2147483648", INT_MAX},
-      {"99999999999999999999999999", INT_MAX},
-      {"-2147483648", INT_MIN},
-      {"-2147483649", INT_MIN},
-      {"-99999999999999999999999999", INT_MIN},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(ParseLevel(c.text), c.level) << '"' << c.text << '"';
-  }
-}
-
 // Runs the conversion loop over real files, as the program does.
-std::string Convert(const std::string& contents) {
+std::string Convert(const std::string& contents, ConversionReport* report = nullptr) {
   TempDir dir;
   WriteFile(dir.File("in.csv"), contents);
   CsvFileHandle input;
   EXPECT_TRUE(input.Open(dir.File("in.csv")));
   OutputFile output(dir.File("out.csv"));
   EXPECT_TRUE(output.Create());
-  EXPECT_TRUE(ConvertLines(input, output));
+  EXPECT_TRUE(ConvertLines(input, output, report));
   EXPECT_TRUE(output.Commit()) << output.Error().message();
   return ReadFile(dir.File("out.csv"));
+}
+
+// Text in UTF-16 with its mark, as Windows programs write it.
+std::string Utf16(const std::u16string& text, bool littleEndian) {
+  std::string bytes = littleEndian ? "\xFF\xFE" : "\xFE\xFF";
+  for (const char16_t c : text) {
+    const auto low = static_cast<char>(c & 0xFFU);
+    const auto high = static_cast<char>(c >> 8U);
+    bytes += littleEndian ? std::string{low, high} : std::string{high, low};
+  }
+  return bytes;
+}
+
+// The plans that Windows programs write, header and rows at levels 1 to 4.
+TEST(ConvertLines, IndentsPlansAsWindowsProgramsWriteThem) {
+  struct Case {
+    const char* writer;
+    std::string input;
+    std::string output;
+  };
+  // Devanagari letters whose code units hold the bytes of a comma and a line
+  // feed (U+092C, U+090A): they must not cut fields or lines.
+  const std::u16string header = u"ID,Task,Owner,Start,Finish,Level\r\n";
+  const std::u16string rows[] = {u"1,\u092C\u090A,A,x,y,1\r\n", u"2,Move,B,x,y,2\r\n", u"3,Pack,\u090A,x,y,4\r\n"};
+  const std::u16string tabbed = u"ID\tTask\tLevel\tx\ty\tLevel\r\n1\ta\tb\tc\td\t3\r\n";
+  const Case cases[] = {
+      {"Excel CSV where the list separator is ;, cp1252, decimal commas",
+       "ID;Task;Owner;Start;Finish;Level;Work;Cost\r\n1;B\xfcro;\"Ortega; Ana\";x;y;1;7,5 Tage;9.400,75 \x80\r\n"
+       "2;Wahl;Lee;x;y;2;1,5 Tage;50 \x80\r\n3;Umzug;Lee;x;y;4;3,0 Tage;7.050,50 \x80\r\n",
+       "ID;Task;Owner;Start;Finish;Level;Work;Cost\r\n1;B\xfcro;\"Ortega; Ana\";x;y;1;7,5 Tage;9.400,75 \x80\r\n"
+       "  2;Wahl;Lee;x;y;2;1,5 Tage;50 \x80\r\n      3;Umzug;Lee;x;y;4;3,0 Tage;7.050,50 \x80\r\n"},
+      {"Excel CSV with its sep= line", "sep=;\r\n1;a;b;c;d;3;4,5\r\n", "sep=;\r\n    1;a;b;c;d;3;4,5\r\n"},
+      {"PowerShell 5.1 Out-File and Notepad's Unicode: UTF-16LE", Utf16(header + rows[0] + rows[1] + rows[2], true),
+       Utf16(header + rows[0] + u"  " + rows[1] + u"      " + rows[2], true)},
+      {"Excel Unicode Text: UTF-16LE with tabs", Utf16(tabbed, true),
+       Utf16(u"ID\tTask\tLevel\tx\ty\tLevel\r\n    1\ta\tb\tc\td\t3\r\n", true)},
+      {"UTF-16BE with a mark", Utf16(header + rows[1], false), Utf16(header + u"  " + rows[1], false)},
+      {"UTF-16 of odd length", Utf16(rows[1], true) + "2", Utf16(u"  " + rows[1], true) + "2"},
+      {"Excel CSV UTF-8 without a header",
+       "\xEF\xBB\xBF"
+       "1,M\xC3\xBCller,a,b,c,2\r\n2,x,a,b,c,1\r\n",
+       "\xEF\xBB\xBF"
+       "  1,M\xC3\xBCller,a,b,c,2\r\n2,x,a,b,c,1\r\n"},
+      {"Excel for Mac's CSV (Macintosh): CR line ends", "ID,a,b,c,d,Level\r1,a,b,c,d,3\r2,a,b,c,d,2",
+       "ID,a,b,c,d,Level\r    1,a,b,c,d,3\r  2,a,b,c,d,2"},
+      {"PowerShell Export-Csv: every field quoted",
+       "\"ID\",\"a\",\"b\",\"c\",\"d\",\"Level\"\r\n\"1\",\"a\",\"b\",\"c\",\"d\",\"3\"\r\n",
+       "\"ID\",\"a\",\"b\",\"c\",\"d\",\"Level\"\r\n\"1\",\"a\",\"b\",\"c\",\"d\",\"3\"\r\n"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Convert(c.input), c.output) << c.writer;
+    EXPECT_EQ(plain::Convert(c.input), c.output) << c.writer;
+  }
+}
+
+// What a run tells the user comes from what the conversion counted.
+TEST(ConvertLines, CountsWhatExplainsAnUnchangedOutput) {
+  struct Case {
+    const char* name;
+    std::string input;
+    ScanTally tally;
+  };
+  const Case cases[] = {
+      {"levels all quoted", "\"1\",a,b,c,d,\"3\"\n\"2\",a,b,c,d,\" -2\"\r\n", {2, 2, 0, 2}},
+      {"no sixth field", "a;b;c\nd;e;f\n", {2, 0, 0, 0}},
+      {"a flat plan", "a,b,c,d,e,Level\n1,a,b,c,d,1\n", {2, 2, 1, 0}},
+      {"levels past the deepest", "a,b,c,d,e,2\na,b,c,d,e,1001\r\na,b,c,d,e,2027-01-04\n", {3, 3, 3, 0, 1, 2, 2}},
+      {"CR LF counts once where CR ends lines",
+       std::string(LineEndWindow - 1, 'x') + "\ra\r\nb\r\r\na,b,c,d,e,5000\r",
+       {5, 1, 1, 0, 0, 1, 5}},
+  };
+  for (const Case& c : cases) {
+    ConversionReport report;
+    Convert(c.input, &report);
+    EXPECT_EQ(report.tally, c.tally) << c.name;
+  }
 }
 
 TEST(ConvertLines, IndentsByTheLevelColumnText) {
@@ -130,10 +165,10 @@ TEST(ConvertLines, IndentsALongLineOnceByItsOwnLevel) {
   EXPECT_EQ(Convert(line + "2,n,a,b,c,2\n"), "    " + line + "  2,n,a,b,c,2\n");
 }
 
-TEST(ConvertLines, HugeLevelIsWrittenInFull) {
-  const std::string line = "1,n,a,b,c,50000,x\n";
-  EXPECT_EQ(Convert(line + "2,n,a,b,c,2\n"), std::string(std::size_t{2} * 49999, ' ') + line + "  2,n,a,b,c,2\n");
+TEST(ConvertLines, IndentsUpToTheDeepestLevelAndCopiesDeeperLines) {
+  const std::string deepest = "1,n,a,b,c,1000,x\n";
+  const std::string deeper = "2,n,a,b,c,1001,x\n";
+  EXPECT_EQ(Convert(deepest + deeper + deeper), std::string(std::size_t{2} * 999, ' ') + deepest + deeper + deeper);
 }
-
 }  // namespace
 }  // namespace rungwell

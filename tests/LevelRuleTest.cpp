@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "csv/Dialect.h"
 #include "csv/LevelRule.h"
 #include "tests/PlainRules.h"
 
@@ -12,6 +13,48 @@ namespace {
 
 using namespace std::string_literals;
 using Indents = std::vector<LineIndent>;
+
+// Every scan path this processor can run: each must give the same answers.
+std::vector<ScanPath> RunnablePaths() {
+  std::vector<ScanPath> paths;
+  for (const ScanPath path : {ScanPath::Portable, ScanPath::Sse2, ScanPath::Bmi2, ScanPath::Avx2, ScanPath::Avx512}) {
+    if (CanRun(path)) {
+      paths.push_back(path);
+    }
+  }
+  return paths;
+}
+
+// The real scan of bytes, the start of an input, fed in pieces that end at
+// the given offsets (and at the end), in the shape of the plain model's answer.
+plain::Scan ScanInPieces(std::string_view bytes, const Dialect& dialect, bool final, ScanPath path,
+                         std::vector<std::size_t> cuts = {}) {
+  LineScanner scanner(dialect, dialect.markSize, path);
+  plain::Scan scan;
+  std::size_t from = std::min(dialect.markSize, bytes.size());
+  cuts.push_back(bytes.size());
+  for (std::size_t cut : cuts) {
+    cut = std::max(cut, from);
+    const bool last = cut == bytes.size();
+    scanner.Scan(bytes.substr(from, cut - from), final && last, scan.indents);
+    from = cut;
+  }
+  scan.openStart = scanner.OpenLineStart();
+  scan.openUndecided = !final && scanner.OpenLineUndecided() && scanner.OpenLineStart() < bytes.size();
+  scan.tally = scanner.Tally();
+  return scan;
+}
+
+void ExpectSameScan(const plain::Scan& actual, const plain::Scan& expected, const std::string& what) {
+  EXPECT_EQ(actual.indents, expected.indents) << what;
+  EXPECT_EQ(actual.tally, expected.tally) << what;
+  if (expected.openUndecided) {
+    EXPECT_TRUE(actual.openUndecided) << what;
+    EXPECT_EQ(actual.openStart, expected.openStart) << what;
+  } else {
+    EXPECT_FALSE(actual.openUndecided) << what;
+  }
+}
 
 struct LevelCase {
   const char* name;
@@ -27,9 +70,10 @@ class LevelFieldTest : public ::testing::TestWithParam<LevelCase> {};
 
 TEST_P(LevelFieldTest, IndentsByTheSixthFieldQuoteAware) {
   const LevelCase& c = GetParam();
-  Indents indents;
-  EXPECT_EQ(ScanLines(c.line, true, indents), c.line.size());
-  EXPECT_EQ(indents, (c.units > 0 ? Indents{{0, c.units}} : Indents{}));
+  for (const ScanPath path : RunnablePaths()) {
+    const plain::Scan scan = ScanInPieces(c.line, Dialect{}, true, path);
+    EXPECT_EQ(scan.indents, (c.units > 0 ? Indents{{0, c.units}} : Indents{})) << ScanPathName(path);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -49,7 +93,9 @@ INSTANTIATE_TEST_SUITE_P(
         LevelCase{"OnlyCommas", ",,,,,2", 1}, LevelCase{"LeadingSpacesSkipped", "a,b,c,d,e,  3 ,x", 2},
         LevelCase{"NulIsAnOrdinaryByte", "a,b\0,c,d,e,8,x"s, 7}, LevelCase{"NulInsideTheField", "a,b,c,d,e,9\0z,x"s, 8},
         LevelCase{"HighBytesPassThrough", "\xc3\xa9,b,c,d,e,3\xff", 2},
-        LevelCase{"LongLevel", "a,b,c,d,e,1000000,x", 999999}),
+        LevelCase{"DeepestLevelIndents", "a,b,c,d,e,1000,x", 999},
+        LevelCase{"LevelPastTheDeepestIsCopied", "a,b,c,d,e,1001,x", 0},
+        LevelCase{"BudgetIsNoLevel", "a,b,c,d,e,99999999999\n", 0}),
     [](const ::testing::TestParamInfo<LevelCase>& param) { return std::string(param.param.name); });
 
 // Text whose first field is padded so that the marker lands at offset at:
@@ -58,7 +104,7 @@ std::string Place(std::size_t at, const std::string& before, const std::string& 
   return std::string(at - before.size(), 'x') + before + marker + after;
 }
 
-TEST(ScanLines, FollowsLinesAndQuotesAcrossBlockEdges) {
+TEST(LineScanner, FollowsLinesAndQuotesAcrossBlockAndPieceEdges) {
   struct Case {
     const char* name;
     std::string text;
@@ -77,44 +123,203 @@ TEST(ScanLines, FollowsLinesAndQuotesAcrossBlockEdges) {
       {"last line without newline", Place(66, "1,b,c,d,e,4\n,b,c,d,e", ",", "3")},
       {"last line ends at its fifth separator", Place(63, "1,b,c,d,e,4\n,b,c,d,e", ",", "")},
       {"no newline at all", Place(130, "1,b", ",", "c,d,e,2")},
+      {"level padded by spaces past a block", Place(70, "1,b,c,d,e,", std::string(90, ' '), "7,x\n")},
+      {"quoted level across a block edge", Place(63, "1,b,c,d,e,\"", " 4", "\",x\n2,a,b,c,d,2\n")},
   };
   for (const Case& c : cases) {
     for (const bool final : {false, true}) {
-      plain::Scan expected = plain::ScanLines(c.text, final);
-      Indents indents{{7, 7}};  // appended to, never replaced
-      EXPECT_EQ(ScanLines(c.text, final, indents), expected.taken) << c.name << ", final " << final;
-      expected.indents.insert(expected.indents.begin(), LineIndent{7, 7});
-      EXPECT_EQ(indents, expected.indents) << c.name << ", final " << final;
+      const plain::Scan expected = plain::ScanLines(c.text, final, Dialect{});
+      for (const ScanPath path : RunnablePaths()) {
+        // Whole, and cut at every offset around the marker, so that a line
+        // whose level is not yet known meets the end of a piece there.
+        for (std::size_t cut = 0; cut <= std::min<std::size_t>(c.text.size(), 140); cut += cut < 50 ? 25 : 1) {
+          ExpectSameScan(ScanInPieces(c.text, Dialect{}, final, path, {cut}), expected,
+                         std::string(c.name) + ", final " + std::to_string(final) + ", " + ScanPathName(path) +
+                             ", cut at " + std::to_string(cut));
+        }
+      }
     }
   }
 }
 
-// Random text dense in commas, quotation marks and newlines, so that lines,
-// quoting and level fields start and end everywhere in the blocks.
-TEST(ScanLines, AgreesWithThePlainRuleOnRandomText) {
+// A line's level is known, and its bytes can go, as soon as its level field
+// is read to its first character that is not part of the number.
+TEST(LineScanner, KnowsALevelBeforeTheLineEnds) {
+  struct Case {
+    std::string start;
+    bool known;
+  };
+  const Case cases[] = {
+      {"1,b,c,d,e,3,rest", true}, {"1,b,c,d,e,3", false}, {"1,b,c,d,e,  ", false},
+      {"1,b,c,d,e,-", false},     {"1,b,c,d,e,x", true},  {"1,b,c,d,e,\"", false},
+      {"1,b,c,d,e,\"3", true},    {"1,b,c,d,e,,", true},  {"1,b,c,d", false},
+  };
+  for (const Case& c : cases) {
+    LineScanner scanner(Dialect{}, 0);
+    Indents indents;
+    scanner.Scan(c.start, false, indents);
+    EXPECT_EQ(!scanner.OpenLineUndecided(), c.known) << c.start;
+    EXPECT_EQ(scanner.OpenLineStart(), 0U) << c.start;
+  }
+}
+
+// Random text dense in separators, quotation marks and line ends, in every
+// dialect, cut into random pieces, so that lines, quoting and level fields
+// start and end everywhere in the blocks and in the pieces.
+TEST(LineScanner, AgreesWithThePlainRuleOnRandomText) {
   std::mt19937 random(20261208);
-  const std::string filler = "a3 -\0\r"s;
+  const std::string filler = "a3 -+\0\r\t;\xff"s;
   std::uniform_int_distribution<std::size_t> length(0, 600);
   std::uniform_real_distribution<double> chance(0.0, 1.0);
   const double densities[] = {0.01, 0.03, 0.1, 0.3};
-  for (int i = 0; i < 20000; ++i) {
-    // Sparse commas give long fields, so the level field often starts blocks
-    // away from the line's start; sparse newlines give long lines.
-    const double density = densities[i % 4];
-    const double newlines = densities[(i / 4) % 4] / 4;
-    std::string text(length(random), ' ');
-    for (char& c : text) {
+  const Dialect dialects[] = {
+      {}, {Encoding::Bytes, 3, ';', true}, {Encoding::Utf16Le, 2, '\t', false}, {Encoding::Utf16Be, 2, ',', true}};
+  const std::vector<ScanPath> paths = RunnablePaths();
+  for (int i = 0; i < 8000; ++i) {
+    const Dialect& dialect = dialects[i % 4];
+    // Sparse separators give long fields, so the level field often starts
+    // blocks away from the line's start; sparse line ends give long lines.
+    const double density = densities[(i / 4) % 4];
+    const double lineEnds = densities[(i / 16) % 4] / 4;
+    std::string units(length(random), ' ');
+    for (char& c : units) {
       const double roll = chance(random);
-      c = roll < density                    ? ','
+      c = roll < density                    ? static_cast<char>(dialect.separator)
           : roll < 1.5 * density            ? '"'
-          : roll < 1.5 * density + newlines ? '\n'
+          : roll < 1.5 * density + lineEnds ? (random() % 3 == 0 ? '\r' : '\n')
                                             : filler[random() % filler.size()];
     }
+    std::string text(dialect.markSize, '\xEF');
+    for (const char c : units) {
+      // A high byte that is sometimes not zero: a character that only looks like a separator.
+      const char high = random() % 8 == 0 ? c : '\0';
+      text += dialect.encoding == Encoding::Utf16Le   ? std::string{c, high}
+              : dialect.encoding == Encoding::Utf16Be ? std::string{high, c}
+                                                      : std::string{c};
+    }
+    if (dialect.encoding != Encoding::Bytes && i % 3 == 0) {
+      text += '3';  // an odd last byte belongs to no character
+    }
     const bool final = i % 2 == 0;
-    const plain::Scan expected = plain::ScanLines(text, final);
-    Indents indents;
-    ASSERT_EQ(ScanLines(text, final, indents), expected.taken) << '"' << text << '"';
-    ASSERT_EQ(indents, expected.indents) << '"' << text << '"';
+    const plain::Scan expected = plain::ScanLines(text, final, dialect);
+    std::size_t cut = dialect.markSize + (random() % (text.size() + 1)) / 2 * 2;
+    const ScanPath path = paths[static_cast<std::size_t>(i) % paths.size()];
+    ExpectSameScan(ScanInPieces(text, dialect, final, path, {std::min(cut, text.size())}), expected,
+                   '"' + text + "\" in " + ScanPathName(path));
+    if (::testing::Test::HasFailure()) {
+      return;
+    }
+  }
+}
+
+TEST(ParseLevel, ReadsLikeAtoiAndClampsOutOfRange) {
+  struct Case {
+    std::string text;
+    std::int32_t level;
+  };
+  const Case cases[] = {
+      {"", 0},
+      {"0", 0},
+      {"1", 1},
+      {"7", 7},
+      {"level", 0},
+      {"-3", -3},
+      {"+4", 4},
+      {"  3", 3},
+      {"\t\n\v\f\r3", 3},
+      {"3 days", 3},
+      {"3.7", 3},
+      {"3\r\n", 3},
+      {"\"3\"", 0},
+      {"- 3", 0},
+      {"+-3", 0},
+      {"--3", 0},
+      {"0003", 3},
+      {"3\0009"s, 3},
+      {"\xa0"
+       "3",
+       0},
+      {"2147483647", INT32_MAX},
+      {"2147483648", INT32_MAX},
+      {"99999999999999999999999999", INT32_MAX},
+      {"-2147483648", INT32_MIN},
+      {"-2147483649", INT32_MIN},
+      {"-99999999999999999999999999", INT32_MIN},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ParseLevel(c.text), c.level) << '"' << c.text << '"';
+    EXPECT_EQ(ParseLevel(c.text), plain::Level(c.text)) << '"' << c.text << '"';
+  }
+}
+
+// The dialect from the start of a file, fed whole and a byte at a time.
+TEST(DialectDetector, ReadsTheDialectFromTheStartOfAFile) {
+  const std::string le = "\xFF\xFE";
+  const std::string be = "\xFE\xFF";
+  const auto utf16le = [](const std::string& ascii) {
+    std::string out;
+    for (const char c : ascii) {
+      out += {c, '\0'};
+    }
+    return out;
+  };
+  struct Case {
+    const char* name;
+    std::string start;
+    Dialect dialect;
+  };
+  const std::string window(LineEndWindow, 'x');
+  const Case cases[] = {
+      {"comma plan", "ID,a,b,c,d,Level\n1,a,b,c,d,2\n", {}},
+      {"empty file", "", {}},
+      {"semicolons", "ID;Task;Owner;Start;Finish;Level;Cost\r\n", {Encoding::Bytes, 0, ';'}},
+      {"tabs", "a\tb\tc\td\te\tf\n", {Encoding::Bytes, 0, '\t'}},
+      {"more tabs than semicolons", "a;b;c;d;e;f\tg\th\ti\tj\tk\tl\n", {Encoding::Bytes, 0, '\t'}},
+      {"as many of each: semicolons", "a;b;c;d;e;f\tg\th\ti\tj\tk\n", {Encoding::Bytes, 0, ';'}},
+      {"five commas win", "a,b,c,d,e,f;;;;;;;;\n", {}},
+      {"quoted semicolons do not count", "a;\"b;c;d;e;f\"\n", {}},
+      {"decimal commas with semicolons", "1;x;7,5;9.400,75;a,b;2\n", {Encoding::Bytes, 0, ';'}},
+      {"separators only on the second line", "title\n1;a;b;c;d;2\n", {}},
+      {"sep line", "sep=;\r\n1,2,3,4,5,6\n", {Encoding::Bytes, 0, ';'}},
+      {"sep line alone", "sep=|", {Encoding::Bytes, 0, '|'}},
+      {"sep line of two characters is none", "sep=;;\n", {}},
+      {"sep of a quotation mark is none", "sep=\"\n", {}},
+      {"UTF-8 mark",
+       "\xEF\xBB\xBF"
+       "a;b;c;d;e;f\n",
+       {Encoding::Bytes, 3, ';'}},
+      {"UTF-8 mark cut short", "\xEF\xBB", {}},
+      {"UTF-16LE", le + utf16le("a\tb\tc\td\te\tf\r\n"), {Encoding::Utf16Le, 2, '\t'}},
+      {"UTF-16LE mark alone", le, {Encoding::Utf16Le, 2}},
+      {"UTF-16LE of odd length", le + utf16le("a;b;c;d;e;f") + "\x3b", {Encoding::Utf16Le, 2, ';'}},
+      {"UTF-16BE", be + std::string("\0a\0;\0b\0;\0c\0;\0d\0;\0e\0;\0f\0\r", 24), {Encoding::Utf16Be, 2, ';', true}},
+      {"a character that only looks like a semicolon",
+       le + std::string("a;\x09;\x09;\x09;\x09;\x09;\x09", 14),
+       {Encoding::Utf16Le, 2}},
+      {"CR line ends", "a;b;c;d;e;f\rg\r", {Encoding::Bytes, 0, ';', true}},
+      {"CR line ends, first line by its CR", "a,b\rc;d;e;f;g;h\r", {Encoding::Bytes, 0, ',', true}},
+      {"an LF anywhere keeps LF line ends", "a;b;c;d;e;f\rg\n", {Encoding::Bytes, 0, ';'}},
+      {"an LF past the window does not", window.substr(1) + "\r\n", {Encoding::Bytes, 0, ',', true}},
+      {"no line end at all", "a,b", {}},
+  };
+  for (const Case& c : cases) {
+    for (const std::size_t piece : {c.start.size() + 1, std::size_t{1}, std::size_t{7}}) {
+      DialectDetector detector;
+      for (std::size_t at = 0; at < c.start.size() && !detector.Decided(); at += piece) {
+        detector.Feed(std::string_view(c.start).substr(at, piece));
+      }
+      if (!detector.Decided()) {
+        detector.End();
+      }
+      const Dialect found = detector.Result();
+      EXPECT_EQ(found.encoding, c.dialect.encoding) << c.name;
+      EXPECT_EQ(found.markSize, c.dialect.markSize) << c.name;
+      EXPECT_EQ(found.separator, c.dialect.separator) << c.name;
+      EXPECT_EQ(found.crLineEnds, c.dialect.crLineEnds) << c.name;
+      const Dialect plainly = plain::Detect(c.start);
+      EXPECT_EQ(plainly.separator, found.separator) << c.name;
+      EXPECT_EQ(plainly.crLineEnds, found.crLineEnds) << c.name;
+    }
   }
 }
 

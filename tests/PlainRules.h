@@ -1,7 +1,8 @@
 #pragma once
 
-// The rules of the level column put as plainly as they can be, for tests and
-// fuzz targets to hold the real code against.
+// The rules of a plan put as plainly as they can be, for tests and fuzz
+// targets to hold the real code against: the whole input at once, decoded
+// into characters, line by line and field by field.
 
 #include <cerrno>
 #include <cstdint>
@@ -12,17 +13,20 @@
 #include <string_view>
 #include <vector>
 
+#include "csv/Dialect.h"
+#include "csv/Indentation.h"
 #include "csv/LevelRule.h"
 
 namespace rungwell::plain {
 
 // Field by field, each with its own quote toggle, as the rule is written.
-inline std::string_view LevelField(std::string_view line) {
+template <typename Text>
+Text LevelField(const Text& line, typename Text::value_type separator = ',') {
   std::size_t start = 0;
   for (int index = 0;; ++index) {
     bool quoted = false;
     std::size_t end = start;
-    while (end < line.size() && (quoted || line[end] != ',')) {
+    while (end < line.size() && (quoted || line[end] != separator)) {
       quoted = line[end] == '"' ? !quoted : quoted;
       ++end;
     }
@@ -51,28 +55,213 @@ inline std::int32_t Level(std::string_view text) {
   return static_cast<std::int32_t>(value);
 }
 
-// Line by line, as the rule is written: what ScanLines should append, and the
-// count of bytes it should take.
-struct Scan {
-  std::vector<LineIndent> indents;
-  std::size_t taken = 0;
+using Units = std::u16string;
+
+inline bool IsSpace(char16_t c) {
+  return c == ' ' || (c >= '\t' && c <= '\r');
+}
+inline bool IsDigit(char16_t c) {
+  return c >= '0' && c <= '9';
+}
+
+// A level field's characters read as the rule says: the level, whether it
+// held a number plainly or in quotation marks, and whether the characters
+// given settle it (more could follow when the field is not yet complete).
+struct Reading {
+  std::int32_t level = 0;
+  bool number = false;
+  bool quotedNumber = false;
+  bool settled = false;
 };
 
-inline Scan ScanLines(std::string_view bytes, bool final) {
-  Scan scan;
-  while (scan.taken < bytes.size()) {
-    const std::size_t newline = bytes.find('\n', scan.taken);
-    if (newline == std::string_view::npos && !final) {
+inline Reading Read(const Units& field, bool complete) {
+  Reading reading;
+  std::size_t i = 0;
+  while (i < field.size() && IsSpace(field[i])) {
+    ++i;
+  }
+  if (i < field.size() && field[i] == '"') {
+    for (++i; i < field.size() && IsSpace(field[i]);) {
+      ++i;
+    }
+    if (i < field.size() && (field[i] == '+' || field[i] == '-')) {
+      ++i;
+    }
+    reading.quotedNumber = i < field.size() && IsDigit(field[i]);
+    reading.settled = complete || i < field.size();
+    return reading;
+  }
+  std::string ascii;  // what strtoll is to read: the characters up to a non-ASCII one
+  for (const char16_t c : field) {
+    if (c >= 0x80 || c == 0) {
       break;
     }
-    const std::size_t end = newline == std::string_view::npos ? bytes.size() : newline + 1;
-    const std::int32_t level = Level(LevelField(bytes.substr(scan.taken, end - scan.taken)));
-    if (level > 1) {
-      scan.indents.push_back({scan.taken, static_cast<std::uint64_t>(level) - 1});
-    }
-    scan.taken = end;
+    ascii += static_cast<char>(c);
   }
+  reading.level = Level(ascii);
+  const bool negative = i < field.size() && field[i] == '-';
+  if (i < field.size() && (field[i] == '+' || negative)) {
+    ++i;
+  }
+  const std::size_t digits = i;
+  while (i < field.size() && IsDigit(field[i])) {
+    ++i;
+  }
+  reading.number = i > digits;
+  reading.settled = complete || i < field.size();
+  return reading;
+}
+
+// The start of a file decoded: its dialect, as its first line and first
+// 64 KiB show, then its characters with the offset where each starts.
+inline Dialect DialectOf(std::string_view bytes) {
+  Dialect dialect;
+  if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+    dialect.markSize = 3;
+  } else if (bytes.substr(0, 2) == "\xFF\xFE") {
+    dialect = {Encoding::Utf16Le, 2};
+  } else if (bytes.substr(0, 2) == "\xFE\xFF") {
+    dialect = {Encoding::Utf16Be, 2};
+  }
+  return dialect;
+}
+
+struct Decoded {
+  Units units;
+  std::vector<std::size_t> offsets;
+};
+
+inline Decoded Decode(std::string_view bytes, const Dialect& dialect) {
+  Decoded text;
+  const std::size_t size = dialect.UnitSize();
+  for (std::size_t at = dialect.markSize; at + size <= bytes.size(); at += size) {
+    const unsigned a = static_cast<unsigned char>(bytes[at]);
+    const unsigned b = size == 2 ? static_cast<unsigned char>(bytes[at + 1]) : 0U;
+    text.units += static_cast<char16_t>(size == 1                               ? a
+                                        : dialect.encoding == Encoding::Utf16Le ? a | b << 8U
+                                                                                : a << 8U | b);
+    text.offsets.push_back(at);
+  }
+  return text;
+}
+
+inline Dialect Detect(std::string_view bytes) {
+  Dialect dialect = DialectOf(bytes);
+  const Units text = Decode(bytes, dialect).units;
+  const Units window = text.substr(0, LineEndWindow / dialect.UnitSize());
+  dialect.crLineEnds = window.find(u'\r') != Units::npos && window.find(u'\n') == Units::npos;
+  Units line = text.substr(0, text.find_first_of(dialect.crLineEnds ? u"\r\n" : u"\n"));
+  if (!dialect.crLineEnds && !line.empty() && line.back() == '\r') {
+    line.pop_back();
+  }
+  if (line.size() == 5 && line.substr(0, 4) == u"sep=" && line[4] != '"' && line[4] != '\r' && line[4] != '\n' &&
+      line[4] != 0) {
+    dialect.separator = line[4];
+    return dialect;
+  }
+  std::uint64_t commas = 0;
+  std::uint64_t semicolons = 0;
+  std::uint64_t tabs = 0;
+  bool quoted = false;
+  for (const char16_t c : line) {
+    quoted = c == '"' ? !quoted : quoted;
+    commas += !quoted && c == ',';
+    semicolons += !quoted && c == ';';
+    tabs += !quoted && c == '\t';
+  }
+  const std::uint64_t enough = LevelColumn;
+  if (commas < enough && (semicolons >= enough || tabs >= enough)) {
+    dialect.separator = tabs > semicolons ? '\t' : ';';
+  }
+  return dialect;
+}
+
+// What LineScanner should find in bytes, the start of an input in the given
+// dialect: the indents, where the open line starts and whether its level is
+// still unknown, and the tally.
+struct Scan {
+  std::vector<LineIndent> indents;
+  std::uint64_t openStart = 0;
+  bool openUndecided = false;
+  ScanTally tally;
+};
+
+inline Scan ScanLines(std::string_view bytes, bool final, const Dialect& dialect) {
+  const Decoded text = Decode(bytes, dialect);
+  Scan scan;
+  scan.openStart = dialect.markSize;
+  const auto isEnd = [&](char16_t c) { return c == '\n' || (dialect.crLineEnds && c == '\r'); };
+  bool afterCr = false;
+  for (std::size_t first = 0; first < text.units.size() || (final && scan.openStart < bytes.size());) {
+    std::size_t last = first;
+    while (last < text.units.size() && !isEnd(text.units[last])) {
+      ++last;
+    }
+    const bool ends = last < text.units.size();
+    const Units line = text.units.substr(first, last - first + (ends ? 1 : 0));
+    // The line as far as its level field goes: without its line end.
+    const Units body = ends ? line.substr(0, line.size() - 1) : line;
+    bool quoted = false;
+    std::size_t separators = 0;
+    for (const char16_t c : body) {
+      quoted = c == '"' ? !quoted : quoted;
+      separators += !quoted && c == dialect.separator;
+    }
+    const bool hasField = separators >= LevelColumn;
+    const Units field = LevelField(body, static_cast<char16_t>(dialect.separator));
+    const bool fieldComplete = ends || final || separators > LevelColumn;
+    const Reading reading = hasField ? Read(field, fieldComplete) : Reading{0, false, false, ends || final};
+    const std::uint64_t start = scan.openStart;
+    if (reading.settled) {
+      scan.tally.levelFields += hasField;
+      scan.tally.numbers += reading.number;
+      scan.tally.quotedNumbers += reading.quotedNumber;
+      if (reading.level > 1 && reading.level <= MaxLevel) {
+        scan.indents.push_back({start, static_cast<std::uint64_t>(reading.level) - 1});
+        ++scan.tally.indented;
+      } else if (reading.level > MaxLevel && scan.tally.tooDeep++ == 0) {
+        scan.tally.firstTooDeepLine = scan.tally.lines + 1;
+      }
+    }
+    if (!ends && !final) {
+      scan.openUndecided = !reading.settled;
+      return scan;
+    }
+    const bool crLfTail = dialect.crLineEnds && afterCr && line == u"\n";
+    scan.tally.lines += crLfTail ? 0 : 1;
+    afterCr = ends && line.back() == '\r';
+    scan.openStart = ends ? text.offsets[last] + dialect.UnitSize() : bytes.size();
+    first = last + 1;
+    if (!ends) {
+      break;
+    }
+  }
+  // Only the odd byte of 16-bit text may be left: a line begun, its level unknown.
+  scan.openUndecided = !final && scan.openStart < bytes.size();
   return scan;
+}
+
+// The whole conversion of a file's bytes, as the rules say.
+inline std::string Convert(std::string_view bytes) {
+  const Dialect dialect = Detect(bytes);
+  const Scan scan = ScanLines(bytes, true, dialect);
+  std::string unit(IndentUnit.size() * dialect.UnitSize(), ' ');
+  if (dialect.encoding != Encoding::Bytes) {
+    for (std::size_t i = 0; i < unit.size(); ++i) {
+      unit[i] = (i % 2 == 0) == (dialect.encoding == Encoding::Utf16Le) ? ' ' : '\0';
+    }
+  }
+  std::string output;
+  std::size_t written = 0;
+  for (const LineIndent& indent : scan.indents) {
+    output.append(bytes.substr(written, indent.lineStart - written));
+    for (std::uint64_t i = 0; i < indent.units; ++i) {
+      output += unit;
+    }
+    written = indent.lineStart;
+  }
+  output.append(bytes.substr(written));
+  return output;
 }
 
 }  // namespace rungwell::plain
@@ -85,6 +274,18 @@ inline bool operator==(const LineIndent& a, const LineIndent& b) {
 
 inline std::ostream& operator<<(std::ostream& out, const LineIndent& indent) {
   return out << "{line at " << indent.lineStart << ", " << indent.units << " units}";
+}
+
+inline bool operator==(const ScanTally& a, const ScanTally& b) {
+  return a.lines == b.lines && a.levelFields == b.levelFields && a.numbers == b.numbers &&
+         a.quotedNumbers == b.quotedNumbers && a.indented == b.indented && a.tooDeep == b.tooDeep &&
+         a.firstTooDeepLine == b.firstTooDeepLine;
+}
+
+inline std::ostream& operator<<(std::ostream& out, const ScanTally& t) {
+  return out << "{lines " << t.lines << ", fields " << t.levelFields << ", numbers " << t.numbers << ", quoted "
+             << t.quotedNumbers << ", indented " << t.indented << ", too deep " << t.tooDeep << " from line "
+             << t.firstTooDeepLine << "}";
 }
 
 }  // namespace rungwell
