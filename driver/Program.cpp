@@ -1,5 +1,6 @@
 #include "driver/Program.h"
 
+#include <cstdint>
 #include <exception>
 #include <new>
 #include <string>
@@ -127,6 +128,50 @@ std::vector<FileToConvert> FilesToConvert(const std::vector<std::string>& argume
   return files;
 }
 
+std::string SeparatorName(std::uint16_t separator) {
+  switch (separator) {
+    case ',':
+      return "commas";
+    case ';':
+      return "semicolons";
+    case '\t':
+      return "tabs";
+    default:
+      break;
+  }
+  if (separator >= 0x20 && separator < 0x7F) {
+    return std::string("'") + static_cast<char>(separator) + "'";
+  }
+  return "U+" + std::to_string(separator);
+}
+
+std::string Plural(std::uint64_t count, const char* one, const char* many) {
+  return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+// What a user should hear about a file that converted: why nothing in it was
+// indented, where that is not simply a flat plan, and the lines whose level
+// was too deep to be one.
+std::vector<std::string> NotesOn(const ConversionReport& report) {
+  const ScanTally& tally = report.tally;
+  std::vector<std::string> notes;
+  if (tally.indented == 0 && tally.lines > 0) {
+    if (tally.levelFields == 0) {
+      notes.push_back("nothing indented: no line has a level field, the field after the " +
+                      std::to_string(LevelColumn) + "th separator (fields separated by " +
+                      SeparatorName(report.dialect.separator) + ")");
+    } else if (tally.quotedNumbers > 0 && tally.numbers == 0) {
+      notes.push_back("nothing indented: every level is in quotation marks, and a quoted level counts as 0");
+    }
+  }
+  if (tally.tooDeep > 0) {
+    notes.push_back(Plural(tally.tooDeep, "line has", "lines have") + " a level above " + std::to_string(MaxLevel) +
+                    " and " + (tally.tooDeep == 1 ? "was" : "were") + " copied unchanged (the first is line " +
+                    std::to_string(tally.firstTooDeepLine) + ")");
+  }
+  return notes;
+}
+
 void Convert(const std::string& inputPath, Messages& messages) {
   CsvFileHandle input;
   if (!input.Open(inputPath)) {
@@ -140,7 +185,8 @@ void Convert(const std::string& inputPath, Messages& messages) {
     messages.Failure(output.Path(), output.Error());
     return;
   }
-  if (!ConvertLines(input, output)) {
+  ConversionReport report;
+  if (!ConvertLines(input, output, &report)) {
     if (input.Error()) {
       messages.Failure(inputPath, input.Error());
     } else {
@@ -150,6 +196,10 @@ void Convert(const std::string& inputPath, Messages& messages) {
   }
   if (!output.Commit()) {
     messages.Failure(output.Path(), output.Error());
+    return;
+  }
+  for (const std::string& note : NotesOn(report)) {
+    messages.Note(inputPath, note);
   }
 }
 
