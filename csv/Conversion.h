@@ -32,7 +32,24 @@ class LineConverter {
 
   const ScanTally& Tally() const noexcept { return scanner.Tally(); }
 
+  // Where putting lines together stands within one piece: kept in one place
+  // of its own, since every byte stored could otherwise change any member.
+  struct Assembly {
+    const LineIndent* next;
+    const LineIndent* end;
+    const char* input;      // the piece's bytes
+    std::uint64_t offset;   // where they start in the input
+    const char* spaces;     // the indentation
+    std::size_t unitBytes;  // of one indent unit
+    std::uint64_t done;     // the input's bytes before this are written
+    char* out;              // where the next byte goes in the sink's block
+    char* limit;            // where the block's room ends
+  };
+  using Assembler = void (*)(Assembly&) noexcept;
+
  private:
+  bool ConvertPiece(std::uint64_t offset, std::string_view bytes, bool final);
+
   // Writes the input from emitted on up to offset to: what waited, then what
   // is in bytes, which start at offset.
   bool CopyInput(std::uint64_t offset, std::string_view bytes, std::uint64_t to);
@@ -46,6 +63,7 @@ class LineConverter {
   std::uint64_t emitted = 0;  // the input's bytes before this offset are written
   std::string held;           // bytes from emitted on, when they cannot be read again
   std::string chunk;          // for bytes read again
+  Assembler assemble;
 };
 
 // Reads the start of input as far as its dialect needs: a regular file at

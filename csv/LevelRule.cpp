@@ -7,18 +7,7 @@
 #include <limits>
 #include <string>
 
-#if (defined(__x86_64__) || defined(_M_X64)) && defined(__GNUC__) && !defined(RUNGWELL_NO_SIMD)
-#include <immintrin.h>
-// The scan is compiled once for each width of vector, and the widest that the
-// processor has is chosen at run time.
-#define RUNGWELL_X86 1
-#define RUNGWELL_TARGET(features) __attribute__((target(features)))
-#define RUNGWELL_INLINE inline __attribute__((always_inline))
-#elif defined(__GNUC__)
-#define RUNGWELL_INLINE inline __attribute__((always_inline))
-#else
-#define RUNGWELL_INLINE inline
-#endif
+#include "csv/Vectors.h"
 
 namespace rungwell {
 
@@ -77,7 +66,6 @@ struct Sse2Vector {
   }
 };
 
-#define RUNGWELL_AVX2 "avx2,bmi,bmi2,popcnt,pclmul"
 struct Avx2Vector {
   struct Block {
     __m256i low;
@@ -96,7 +84,6 @@ struct Avx2Vector {
   }
 };
 
-#define RUNGWELL_AVX512 "avx512f,avx512bw,avx2,bmi,bmi2,popcnt,pclmul"
 struct Avx512Vector {
   struct Block {
     __m512i bytes;
@@ -255,14 +242,80 @@ RUNGWELL_INLINE void PassSeparators(State& line, std::uint64_t separators, std::
   line.separatorsToGo = count >= line.separatorsToGo ? 0 : line.separatorsToGo - count;
 }
 
-void Record(State& line, std::int32_t level, const LineScanner::LevelReading& reading, Indents& indents) {
+// One character more of a level field; false once the reading is done. Kept
+// inline, so that the scan's state never leaves its registers for it.
+RUNGWELL_INLINE bool Take(LineScanner::LevelReading& reading, std::uint16_t unit, std::uint16_t separator) noexcept {
+  using Phase = LineScanner::LevelReading::Phase;
+  auto& [phase, negative, digits, quotedNumber, magnitude] = reading;
+  // The field ends at its separator, even one that is white space (a tab)
+  // or a digit; inside quotation marks there is none.
+  if (unit == separator && phase <= Phase::Digits) {
+    phase = Phase::Done;
+    return false;
+  }
+  switch (phase) {
+    case Phase::Space:
+      if (IsCSpace(unit)) {
+        return true;
+      }
+      if (unit == '+' || unit == '-') {
+        negative = unit == '-';
+        phase = Phase::Sign;
+        return true;
+      }
+      if (unit == Quote) {
+        phase = Phase::QuotedSpace;
+        return true;
+      }
+      break;
+    case Phase::Sign:
+      break;
+    case Phase::Digits:
+      break;
+    case Phase::QuotedSpace:
+      if (IsCSpace(unit)) {
+        return true;
+      }
+      if (unit == '+' || unit == '-') {
+        phase = Phase::QuotedSign;
+        return true;
+      }
+      quotedNumber = IsDigit(unit);
+      phase = Phase::Done;
+      return false;
+    case Phase::QuotedSign:
+      quotedNumber = IsDigit(unit);
+      phase = Phase::Done;
+      return false;
+    case Phase::Done:
+      return false;
+  }
+  if (IsDigit(unit)) {
+    // Accumulated in 64 bits and kept from growing past the 32-bit range, so
+    // that any number of digits clamps instead of overflowing.
+    constexpr std::int64_t Limit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
+    magnitude = std::min(magnitude * 10 + (unit - '0'), Limit);
+    digits = true;
+    phase = Phase::Digits;
+    return true;
+  }
+  phase = Phase::Done;
+  return false;
+}
+
+RUNGWELL_INLINE void Record(State& line, std::int32_t level, const LineScanner::LevelReading& reading,
+                            Indents& indents) {
   ScanTally& tally = line.tally;
   tally.levelFields += line.separatorsToGo == 0 ? 1 : 0;
   tally.numbers += reading.digits ? 1 : 0;
   tally.quotedNumbers += reading.quotedNumber ? 1 : 0;
   if (level > 1) {
     if (level <= MaxLevel) {
-      indents.push_back({line.lineStart, static_cast<std::uint64_t>(level) - 1});
+      // Filled in place: a whole struct built aside is stored in two halves
+      // and loaded back in one, which the processor cannot forward.
+      LineIndent& indent = indents.emplace_back();
+      indent.lineStart = line.lineStart;
+      indent.units = static_cast<std::uint64_t>(level) - 1;
       ++tally.indented;
     } else if (tally.tooDeep++ == 0) {
       tally.firstTooDeepLine = tally.lines + 1;
@@ -273,11 +326,11 @@ void Record(State& line, std::int32_t level, const LineScanner::LevelReading& re
 // Reads the level field of the open line as far as bytes go, from where it
 // starts or from where an earlier piece left it; true once it is read.
 template <Encoding E>
-bool ReadLevel(State& line, std::string_view bytes, std::size_t end) {
+RUNGWELL_INLINE bool ReadLevel(State& line, std::string_view bytes, std::size_t end) {
   std::size_t at = line.reading ? 0 : static_cast<std::size_t>(line.fieldStart - line.base);
   line.reading = true;
   for (; at + UnitSize<E> <= end; at += UnitSize<E>) {
-    if (!line.level.Take(UnitAt<E>(bytes.data() + at), line.dialect.separator)) {
+    if (!Take(line.level, UnitAt<E>(bytes.data() + at), line.dialect.separator)) {
       return true;
     }
   }
@@ -287,7 +340,8 @@ bool ReadLevel(State& line, std::string_view bytes, std::size_t end) {
 // The open line ends at offset end of bytes; its characters end at unitsEnd
 // (short of end only by the odd last byte of a 16-bit file).
 template <Encoding E>
-void EndLine(State& line, std::string_view bytes, std::size_t end, std::size_t unitsEnd, Indents& indents) {
+RUNGWELL_INLINE void EndLine(State& line, std::string_view bytes, std::size_t end, std::size_t unitsEnd,
+                             Indents& indents) {
   constexpr std::size_t Unit = UnitSize<E>;
   if (!line.decided) {
     if (line.separatorsToGo > 0) {
@@ -501,60 +555,7 @@ void LineScanner::Scan(std::string_view bytes, bool final, std::vector<LineInden
 }
 
 bool LineScanner::LevelReading::Take(std::uint16_t unit, std::uint16_t separator) noexcept {
-  // The field ends at its separator, even one that is white space (a tab)
-  // or a digit; inside quotation marks there is none.
-  if (unit == separator && phase <= Phase::Digits) {
-    phase = Phase::Done;
-    return false;
-  }
-  switch (phase) {
-    case Phase::Space:
-      if (IsCSpace(unit)) {
-        return true;
-      }
-      if (unit == '+' || unit == '-') {
-        negative = unit == '-';
-        phase = Phase::Sign;
-        return true;
-      }
-      if (unit == Quote) {
-        phase = Phase::QuotedSpace;
-        return true;
-      }
-      break;
-    case Phase::Sign:
-      break;
-    case Phase::Digits:
-      break;
-    case Phase::QuotedSpace:
-      if (IsCSpace(unit)) {
-        return true;
-      }
-      if (unit == '+' || unit == '-') {
-        phase = Phase::QuotedSign;
-        return true;
-      }
-      quotedNumber = IsDigit(unit);
-      phase = Phase::Done;
-      return false;
-    case Phase::QuotedSign:
-      quotedNumber = IsDigit(unit);
-      phase = Phase::Done;
-      return false;
-    case Phase::Done:
-      return false;
-  }
-  if (IsDigit(unit)) {
-    // Accumulated in 64 bits and kept from growing past the 32-bit range, so
-    // that any number of digits clamps instead of overflowing.
-    constexpr std::int64_t Limit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
-    magnitude = std::min(magnitude * 10 + (unit - '0'), Limit);
-    digits = true;
-    phase = Phase::Digits;
-    return true;
-  }
-  phase = Phase::Done;
-  return false;
+  return rungwell::Take(*this, unit, separator);
 }
 
 std::int32_t LineScanner::LevelReading::Level() const noexcept {
@@ -566,7 +567,7 @@ std::int32_t LineScanner::LevelReading::Level() const noexcept {
 std::int32_t ParseLevel(std::string_view text) noexcept {
   LineScanner::LevelReading reading;
   for (const char c : text) {
-    if (!reading.Take(static_cast<unsigned char>(c), ',')) {
+    if (!Take(reading, static_cast<unsigned char>(c), ',')) {
       break;
     }
   }
