@@ -5,15 +5,17 @@
 # `cat in > out` runs beside them for scale. Each size is timed with no earlier
 # output (fresh) and over one (replacing), in paired runs whose order
 # alternates; it prints a Markdown table of medians and the peak memory.
-#   bench/run.sh [MEGABYTES[,MEGABYTES...]] [RUNS] [generator options such as --crlf --long-lines]
-# Defaults: 300,2000 and 9. RUNGWELL_BENCH_TOUCH_GIB=N writes to N GiB of
-# fresh memory before each timed command (see the README).
+#   bench/run.sh [MEGABYTES[,MEGABYTES...]] [RUNS] [generator options: --crlf --long-lines --one-line
+#                --semicolons --utf16]
+# Defaults: 300,2000 and 9. Before each timed command it writes to
+# RUNGWELL_BENCH_TOUCH_GIB (default 3) GiB of fresh memory (see the README);
+# 0 leaves that out.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 sizes=${1:-300,2000}
 runs=${2:-9}
 shift $(($# > 2 ? 2 : $#))
-touch_gib=${RUNGWELL_BENCH_TOUCH_GIB:-0}
+touch_gib=${RUNGWELL_BENCH_TOUCH_GIB:-3}
 
 cmake --preset bench -S "$root" >/dev/null
 cmake --build --preset bench >/dev/null
@@ -53,6 +55,10 @@ seconds() {  # mode output command: prints the command's wall time in seconds
 
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
+# Ratios move with the processor, so the table says which one it ran on.
+cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)
+echo "Measured on $cpu, $(nproc) CPUs, memory touched before each command: ${touch_gib} GiB"
+echo
 echo "| Input | Output | dd+mv | Rungwell | Rungwell ÷ dd+mv (lowest-highest) | \`cat in > out\` | Peak memory |"
 echo "|---|---|---|---|---|---|---|"
 for megabytes in ${sizes//,/ }; do

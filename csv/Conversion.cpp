@@ -262,9 +262,11 @@ bool ConvertLines(CsvFileHandle& input, OutputFile& output, ConversionReport* re
     return false;
   }
   LineConverter converter(dialect, output, input.CanReadAgain() ? &input : nullptr);
-  std::string_view bytes;
+  // What reading the dialect left of a pipe goes first, before a read that
+  // may wait for more.
+  std::string_view bytes = input.Unconsumed();
   bool converted = true;
-  while (converted && input.ReadBlock(bytes)) {
+  for (; converted && (!bytes.empty() || input.ReadBlock(bytes)); bytes = {}) {
     const std::uint64_t offset = input.Offset();
     std::size_t take = bytes.size();
     // A 16-bit character cut by the block's end waits for the next block.

@@ -16,6 +16,7 @@
 
 #include "io/CsvFileHandle.h"
 #include "io/OutputFile.h"
+#include "tests/PlainRules.h"
 #include "tests/ProgramRunner.h"
 #include "tests/TestFiles.h"
 
@@ -39,6 +40,15 @@ std::string Message(const std::string& path, int error) {
 
 // Nobody reads a usage text that goes to a file or a pipe (Rungwell >
 // usage.txt), whatever standard input is, so nothing waits.
+// A plan of realistic lines, levels 0 to 5, of at least size bytes.
+std::string BigPlan(std::size_t size = 1000000) {
+  std::string plan;
+  for (int i = 0; plan.size() < size; ++i) {
+    plan += std::to_string(i) + ",\"Task, part\",owner,2026-01-01,2026-02-01," + std::to_string(i % 6) + ",notes\n";
+  }
+  return plan;
+}
+
 TEST(Cli, WithoutPathPrintsUsageAndReturnsWhenOutputIsNoTerminal) {
   for (const auto& [openPipe, terminalInput] : {std::pair{false, false}, {true, false}, {false, true}}) {
     TempDir dir;
@@ -163,6 +173,38 @@ TEST(Cli, OptionsAndFilesThatLookLikeThem) {
   }
 }
 
+// A file that converts but comes out unchanged, or with lines left alone,
+// says why in one line; the output is written all the same and the status
+// stays 0. Levels 2 to 1000 indent; beyond, a number is no level.
+TEST(Cli, SaysWhyLinesWereLeftAsTheyWere) {
+  struct Case {
+    const char* name;
+    std::string input;
+    std::string output;
+    std::string note;
+  };
+  const Case cases[] = {
+      {"a flat plan", "a,b,c,d,e,Level\n1,a,b,c,d,1\n", "a,b,c,d,e,Level\n1,a,b,c,d,1\n", ""},
+      {"the deepest level", "1,a,b,c,d,1000\n", std::string(1998, ' ') + "1,a,b,c,d,1000\n", ""},
+      {"one level deeper", "1,a,b,c,d,2\n1,a,b,c,d,1001\n", "  1,a,b,c,d,2\n1,a,b,c,d,1001\n",
+       "1 line has a level above 1000 and was copied unchanged (the first is line 2)"},
+      {"a budget in the level column", "1,a,b,c,d,99999999999\n", "1,a,b,c,d,99999999999\n",
+       "1 line has a level above 1000 and was copied unchanged (the first is line 1)"},
+      {"every level quoted", "\"1\",\"a\",\"b\",\"c\",\"d\",\"3\"\r\n", "\"1\",\"a\",\"b\",\"c\",\"d\",\"3\"\r\n",
+       "nothing indented: every level is in quotation marks, and a quoted level counts as 0"},
+      {"no sixth field", "1;a;b;c\n", "1;a;b;c\n",
+       "nothing indented: no line has a level field, the field after the 5th separator (fields separated by commas)"},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    WriteFile(dir.File("plan.csv"), c.input);
+    const RunResult run = RunProgram({dir.File("plan.csv")});
+    EXPECT_EQ(run.exitStatus, 0) << c.name;
+    EXPECT_EQ(run.err, c.note.empty() ? "" : "Rungwell: " + dir.File("plan.csv") + ": " + c.note + "\n") << c.name;
+    EXPECT_EQ(ReadFile(dir.File("plan_new.csv")), c.output) << c.name;
+  }
+}
+
 TEST(Cli, ReplacesAnEarlierOutput) {
   TempDir dir;
   WriteFile(dir.File("plan.csv"), "1,a,b,c,d,2\n");
@@ -180,26 +222,60 @@ TEST(Cli, EmptyInputGivesEmptyOutput) {
   EXPECT_EQ(ReadFile(dir.File("plan_new.csv")), "");
 }
 
-// A writer that goes away ends the input like the end of a file: nothing in
-// the pipe tells a crash from a finish, so what arrived is converted.
-TEST(Cli, PipeWhoseWriterGoesAwayIsConvertedAsFarAsItCame) {
-  TempDir dir;
-  const std::string fifo = dir.File("feed.csv");
-  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  const pid_t writer = fork();
-  ASSERT_GE(writer, 0);
-  if (writer == 0) {
-    const int fd = open(fifo.c_str(), O_WRONLY);
-    const char partial[] = "1,a,b,c,d,2\n2,a,b,c,d,3";
-    _exit(fd >= 0 && write(fd, partial, sizeof partial - 1) == sizeof partial - 1 ? 0 : 1);
+// A pipe is read as it comes, with no going back: lines whose level comes
+// late wait in memory, long ones too. A writer that goes away ends the input
+// like the end of a file: nothing in the pipe tells a crash from a finish, so
+// what arrived is converted. A read that fails is a failure like any other.
+TEST(Cli, PipesConvertAsFilesDo) {
+  const std::string lateLevel = std::string(3 * ReadBlockSize / 2, 'x') + ",a,b,c,d,4\n";
+  const std::string earlyLevel = "1,a,b,c,d,3," + std::string(3 * ReadBlockSize / 2, 'y') + "\n";
+  const std::string mixed = BigPlan(5 * ReadBlockSize / 2) + lateLevel + "2,a,b,c,d,2\n" + earlyLevel + "3,a";
+  struct Case {
+    const char* name;
+    std::string fed;
+    std::optional<unsigned long long> failReadAt;
+  };
+  const Case cases[] = {
+      {"writer gone mid-line", "1,a,b,c,d,2\n2,a,b,c,d,3", std::nullopt},
+      {"over two blocks, short lines and long", mixed, std::nullopt},
+      {"a read that fails after two blocks", mixed, 2 * ReadBlockSize + 100},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    const std::string fifo = dir.File("feed.csv");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const pid_t writer = fork();
+    ASSERT_GE(writer, 0);
+    if (writer == 0) {
+      const int fd = open(fifo.c_str(), O_WRONLY);
+      std::size_t written = 0;
+      while (fd >= 0 && written < c.fed.size()) {
+        const ssize_t n = write(fd, c.fed.data() + written, c.fed.size() - written);
+        if (n <= 0) {
+          _exit(1);
+        }
+        written += static_cast<std::size_t>(n);
+      }
+      _exit(0);
+    }
+    RunOptions options;
+    options.args = {fifo};
+    options.failReadAt = c.failReadAt;
+    options.failReadName = "/feed.csv";
+    const RunResult run = RunProgram(options);
+    kill(writer, SIGKILL);  // should the program have stopped reading
+    waitpid(writer, nullptr, 0);
+    EXPECT_FALSE(run.timedOut);
+    if (c.failReadAt) {
+      EXPECT_EQ(run.exitStatus, 1) << "signal " << run.signal;
+      EXPECT_EQ(run.err, Message(fifo, EIO));
+      EXPECT_EQ(dir.Entries(), Names{"feed.csv"});
+    } else {
+      EXPECT_EQ(run.exitStatus, 0) << run.err;
+      EXPECT_EQ(ReadFile(dir.File("feed_new.csv")), plain::Convert(c.fed));
+    }
   }
-  const RunResult run = RunProgram({fifo});
-  int status = 0;
-  waitpid(writer, &status, 0);
-  EXPECT_EQ(status, 0);
-  EXPECT_FALSE(run.timedOut);
-  EXPECT_EQ(run.exitStatus, 0) << run.err;
-  EXPECT_EQ(ReadFile(dir.File("feed_new.csv")), "  1,a,b,c,d,2\n    2,a,b,c,d,3");
 }
 
 #ifdef RUNGWELL_NAMED_TEMPORARY_FILES
@@ -349,17 +425,11 @@ struct FailureCase {
   // writes to: any read would wait for ever, so failing at all proves that
   // the run failed before reading.
   bool inputNeverArrives = false;
+  // Reads of plan.csv fail from this byte on.
+  std::optional<unsigned long long> failReadAt = std::nullopt;
 };
 
 const std::string Earlier = "an earlier output\n";
-
-std::string BigPlan() {
-  std::string plan;
-  for (int i = 0; plan.size() < 1000000; ++i) {
-    plan += std::to_string(i) + ",\"Task, part\",owner,2026-01-01,2026-02-01," + std::to_string(i % 6) + ",notes\n";
-  }
-  return plan;
-}
 
 std::string PlanWithEarlierOutput(const TempDir& dir, const std::string& contents) {
   WriteFile(dir.File("plan.csv"), contents);
@@ -407,6 +477,23 @@ const FailureCase FailureCases[] = {
     // The first buffer's worth fits exactly; the next write finds the disk full.
     {"DiskFullAtABufferEdge", [](const TempDir& dir) { return PlanWithEarlierOutput(dir, BigPlan()); }, "plan_new.csv",
      EFBIG, OutputBufferSize},
+    // Blocks go on being read ahead and written out while the disk fills.
+    {"DiskFullWhileTheWriterRuns",
+     [](const TempDir& dir) { return PlanWithEarlierOutput(dir, BigPlan(6 * OutputBufferSize)); }, "plan_new.csv",
+     EFBIG, 5 * OutputBufferSize / 2},
+    {"ReadFailsAfterTheFirstBlock",
+     [](const TempDir& dir) { return PlanWithEarlierOutput(dir, BigPlan(4 * ReadBlockSize + 4096)); }, "plan.csv", EIO,
+     std::nullopt, false, false, ReadBlockSize + 100},
+    {"ReadFailsInsideALongLine",
+     [](const TempDir& dir) {
+       return PlanWithEarlierOutput(dir, "1,a,b,c,d,2," + std::string(3 * ReadBlockSize, 'x') + "\n2,a,b,c,d,3\n");
+     },
+     "plan.csv", EIO, std::nullopt, false, false, 2 * ReadBlockSize},
+    {"ReadFailsInALongLineBeforeItsLevel",
+     [](const TempDir& dir) {
+       return PlanWithEarlierOutput(dir, std::string(3 * ReadBlockSize, 'x') + ",a,b,c,d,3\n");
+     },
+     "plan.csv", EIO, std::nullopt, false, false, 2 * ReadBlockSize},
     {"UnreadableInput",
      [](const TempDir& dir) {
        std::string name = PlanWithEarlierOutput(dir, "1,a,b,c,d,2\n");
@@ -483,6 +570,8 @@ TEST_P(CliFailure, ReportsAndLeavesEverythingAsItWas) {
   options.workingDirectory = dir.Path();
   options.fileSizeLimit = c.fileSizeLimit;
   options.asOrdinaryUser = c.asOrdinaryUser;
+  options.failReadAt = c.failReadAt;
+  options.failReadName = "/plan.csv";
   const auto before = Snapshot(dir);
 
   const RunResult run = RunProgram(options);

@@ -28,6 +28,13 @@ void MakePipe(int fds[2]) {
   }
 }
 
+// The sanitizers' runtime wants to come first among preloaded libraries; the
+// shim does not care where it comes, so the check is turned off.
+std::string AsanOptionsWithShim() {
+  const char* current = std::getenv("ASAN_OPTIONS");
+  return std::string(current != nullptr ? current : "") + ":verify_asan_link_order=0";
+}
+
 }  // namespace
 
 std::string ProgramPath() {
@@ -133,6 +140,15 @@ RunResult RunProgram(const RunOptions& options) {
         _exit(CouldNotStart);
       }
     }
+    if (options.failReadAt) {
+      const std::string at = std::to_string(*options.failReadAt);
+      if (setenv("LD_PRELOAD", RUNGWELL_READ_FAILURE_SHIM, 1) != 0 ||
+          setenv("RUNGWELL_FAIL_READ_AT", at.c_str(), 1) != 0 ||
+          setenv("RUNGWELL_FAIL_READ_NAME", options.failReadName.c_str(), 1) != 0 ||
+          setenv("ASAN_OPTIONS", AsanOptionsWithShim().c_str(), 1) != 0) {
+        _exit(CouldNotStart);
+      }
+    }
     execvp(argv[0], argv.data());
     _exit(CouldNotStart);
   }
@@ -196,6 +212,7 @@ RunResult RunProgram(const RunOptions& options) {
   int status = 0;
   waitpid(child, &status, 0);
   result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
   return result;
 }
 

@@ -25,6 +25,10 @@ struct RunOptions {
   // Run as an ordinary user (nobody) when the test runs as root, so that
   // permission bits apply to the program.
   bool asOrdinaryUser = false;
+  // Reads of the input file whose path ends in failReadName fail from this
+  // byte on (Linux, through a preloaded library), as on a failing disk.
+  std::optional<unsigned long long> failReadAt;
+  std::string failReadName;
   // How long the program may run before it is killed and counted as hung.
   std::chrono::milliseconds patience{30000};
 };
@@ -35,6 +39,7 @@ inline constexpr int CouldNotStart = 124;
 
 struct RunResult {
   int exitStatus = -1;  // -1 when it did not exit normally
+  int signal = 0;       // the signal that ended it, if one did
   bool timedOut = false;
   std::string out;
   std::string err;

@@ -266,6 +266,48 @@ elseif(CASE STREQUAL "ctrl_z_is_an_ordinary_byte")
   expect_conversion("1,a${CTRL_Z}b,c,d,e,2\r\n${CTRL_Z}\r\n2,a,b,c,d,3\r\n"
                     "  1,a${CTRL_Z}b,c,d,e,2\r\n${CTRL_Z}\r\n    2,a,b,c,d,3\r\n")
 
+elseif(CASE STREQUAL "files_from_windows_programs")
+  # Made by printf from octal escapes, since CMake's strings hold no NUL: a
+  # UTF-16LE plan as PowerShell's Out-File writes it, with Devanagari letters
+  # whose code units hold the bytes of a comma, a tab and a line feed
+  # (U+092C, U+090A), and a semicolon plan from Excel in cp1252 with decimal
+  # commas; each beside what it must become.
+  function(utf16le out text)
+    set(escaped "")
+    string(LENGTH "${text}" length)
+    math(EXPR last "${length} - 1")
+    foreach(i RANGE ${last})
+      string(SUBSTRING "${text}" ${i} 1 c)
+      if(c STREQUAL "\r")
+        set(c "\\015")
+      elseif(c STREQUAL "\n")
+        set(c "\\012")
+      endif()
+      string(APPEND escaped "${c}\\000")
+    endforeach()
+    set(${out} "${escaped}" PARENT_SCOPE)
+  endfunction()
+  utf16le(header "ID,a,b,c,d,Level\r\n")
+  utf16le(start "1,")
+  utf16le(rest ",b,c,d,3\r\n")
+  utf16le(indent "    ")
+  set(letters "\\054\\011\\012\\011")
+  execute_process(
+    COMMAND sh -c [[
+      printf "\377\376$1$2$4$3" >unicode.csv
+      printf "\377\376$1$5$2$4$3" >unicode.expected
+      printf '1;Umzug;x;y;z;2;7,5 Tage;9.400,75 \200\r\n' >semicolons.csv
+      printf '  1;Umzug;x;y;z;2;7,5 Tage;9.400,75 \200\r\n' >semicolons.expected
+    ]] sh "${header}" "${start}" "${rest}" "${letters}" "${indent}"
+    WORKING_DIRECTORY "${WORK}" COMMAND_ERROR_IS_FATAL ANY)
+  run(unicode.csv semicolons.csv)
+  expect_success()
+  foreach(name unicode semicolons)
+    file(READ "${WORK}/${name}_new.csv" actual HEX)
+    file(READ "${WORK}/${name}.expected" wanted HEX)
+    expect_equal("bytes of ${name}_new.csv" "${actual}" "${wanted}")
+  endforeach()
+
 elseif(CASE STREQUAL "drive_letter_and_backslash_paths")
   file(MAKE_DIRECTORY "${WORK}/dir.v2")
   file(WRITE "${WORK}/dir.v2/plan" "1,a,b,c,d,2\n")
