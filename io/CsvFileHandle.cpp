@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <condition_variable>
 #include <cstring>
-#include <mutex>
 #include <new>
 #include <thread>
 #include <utility>
+
+#include "io/BlockQueue.h"
 
 namespace rungwell {
 
@@ -50,16 +50,14 @@ class CsvFileHandle::ReadAhead {
     std::error_code error;
   };
 
-  ReadAhead(InputFile& input, std::unique_ptr<char[]> first) : spare(std::move(first)) {
+  ReadAhead(InputFile& input, std::unique_ptr<char[]> first) {
+    (void)emptied.Push(std::move(first));
     thread = std::thread([this, &input] { Run(input); });
   }
 
   ~ReadAhead() {
-    {
-      const std::lock_guard<std::mutex> hold(lock);
-      stopping = true;
-    }
-    changed.notify_all();
+    emptied.Stop();
+    read.Stop();
     thread.join();
   }
 
@@ -69,50 +67,31 @@ class CsvFileHandle::ReadAhead {
   // Waits for the block read ahead. After one with end or error set, there
   // is no other.
   Block Take() {
-    std::unique_lock<std::mutex> hold(lock);
-    changed.wait(hold, [this] { return ready; });
-    ready = false;
-    return std::move(block);
+    Block block;
+    if (!read.Pop(block)) {
+      block.error = std::make_error_code(std::errc::operation_canceled);
+    }
+    return block;
   }
 
   // A buffer of ReadAheadBufferSize bytes or more to read the next block into.
-  void Give(std::unique_ptr<char[]> emptied) {
-    {
-      const std::lock_guard<std::mutex> hold(lock);
-      spare = std::move(emptied);
-    }
-    changed.notify_all();
-  }
+  void Give(std::unique_ptr<char[]> buffer) { (void)emptied.Push(std::move(buffer)); }
 
  private:
   void Run(InputFile& input) {
-    std::unique_lock<std::mutex> hold(lock);
-    for (;;) {
-      changed.wait(hold, [this] { return (spare && !ready) || stopping; });
-      if (stopping) {
-        return;
-      }
+    for (std::unique_ptr<char[]> storage; emptied.Pop(storage);) {
       Block next;
-      next.storage = std::move(spare);
-      hold.unlock();
+      next.storage = std::move(storage);
       next.error = ReadFully(input, next.storage.get() + ReadHeadroom, ReadBlockSize, next.size, next.end);
-      hold.lock();
       const bool last = next.end || next.error;
-      block = std::move(next);
-      ready = true;
-      changed.notify_all();
-      if (last) {
+      if (!read.Push(std::move(next)) || last) {
         return;
       }
     }
   }
 
-  std::mutex lock;
-  std::condition_variable changed;
-  std::unique_ptr<char[]> spare;  // the buffer to read into next, once given
-  Block block;                    // the block read, while ready
-  bool ready = false;
-  bool stopping = false;
+  BlockQueue<std::unique_ptr<char[]>> emptied{1};
+  BlockQueue<Block> read{1};
   std::thread thread;
 };
 

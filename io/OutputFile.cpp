@@ -1,12 +1,10 @@
 #include "io/OutputFile.h"
 
 #include <algorithm>
-#include <condition_variable>
-#include <deque>
-#include <mutex>
 #include <thread>
 #include <utility>
-#include <vector>
+
+#include "io/BlockQueue.h"
 
 namespace rungwell {
 
@@ -25,7 +23,7 @@ class OutputFile::Writer {
     for (auto& storage : blocks) {
       // Left unset: every byte is written before it is read.
       storage.reset(new char[OutputBufferSize + CopySlack]);
-      empty.push_back(storage.get());
+      (void)empty.Push(storage.get());
     }
   }
 
@@ -35,25 +33,17 @@ class OutputFile::Writer {
   Writer& operator=(const Writer&) = delete;
 
   char* TakeEmpty() {
-    char* taken = empty.back();
-    empty.pop_back();
-    return taken;
+    char* taken = nullptr;
+    return empty.Pop(taken) ? taken : nullptr;
   }
 
   // Queues a full block, starting the thread on the first, and waits for an
   // empty one. Null once writing has failed.
-  char* Exchange(char* full, std::size_t size) {
-    std::unique_lock<std::mutex> hold(lock);
-    if (failure) {
-      return nullptr;
-    }
-    queued.emplace_back(full, size);
+  char* Exchange(char* block, std::size_t size) {
     if (!thread.joinable()) {
       thread = std::thread([this] { Run(); });
     }
-    changed.notify_all();
-    changed.wait(hold, [this] { return !empty.empty() || failure; });
-    return failure ? nullptr : TakeEmpty();
+    return full.Push({block, size}) ? TakeEmpty() : nullptr;
   }
 
   // Writes the last block, waits for all to be written and ends the thread.
@@ -61,66 +51,45 @@ class OutputFile::Writer {
     if (!thread.joinable()) {
       return file.Write(last, size);
     }
-    {
-      const std::lock_guard<std::mutex> hold(lock);
-      if (size > 0) {
-        queued.emplace_back(last, size);
-      }
-      finishing = true;
+    if (size > 0) {
+      (void)full.Push({last, size});
     }
-    changed.notify_all();
+    full.Close();
     thread.join();
     return failure;
   }
 
   // Ends the thread without waiting for what is queued.
   void Stop() noexcept {
+    full.Stop();
+    empty.Stop();
     if (thread.joinable()) {
-      {
-        const std::lock_guard<std::mutex> hold(lock);
-        stopping = true;
-      }
-      changed.notify_all();
       thread.join();
     }
   }
 
-  std::error_code Failure() {
-    const std::lock_guard<std::mutex> hold(lock);
-    return failure;
-  }
+  // Read only after a Push or Pop has failed, or after Finish: the thread
+  // sets it before it stops the queues, whose lock hands it over.
+  std::error_code Failure() const { return failure; }
 
  private:
   void Run() {
-    std::unique_lock<std::mutex> hold(lock);
-    for (;;) {
-      changed.wait(hold, [this] { return !queued.empty() || finishing || stopping; });
-      if (stopping || queued.empty()) {
-        return;
-      }
-      const auto [data, size] = queued.front();
-      hold.unlock();
-      const std::error_code result = file.Write(data, size);
-      hold.lock();
-      queued.pop_front();
-      empty.push_back(data);
-      changed.notify_all();
-      if (result) {
+    for (std::pair<char*, std::size_t> block; full.Pop(block);) {
+      if (const std::error_code result = file.Write(block.first, block.second)) {
         failure = result;
+        full.Stop();
+        empty.Stop();
         return;
       }
+      (void)empty.Push(block.first);
     }
   }
 
   UnfinishedFile& file;
   std::unique_ptr<char[]> blocks[BlockCount];
-  std::mutex lock;
-  std::condition_variable changed;
-  std::vector<char*> empty;                          // blocks free to fill
-  std::deque<std::pair<char*, std::size_t>> queued;  // full blocks, in file order
-  bool finishing = false;                            // nothing more will be queued
-  bool stopping = false;                             // give up what is queued
-  std::error_code failure;                           // the first failed write
+  BlockQueue<char*> empty{BlockCount};                         // blocks free to fill
+  BlockQueue<std::pair<char*, std::size_t>> full{BlockCount};  // in file order
+  std::error_code failure;                                     // the first failed write
   std::thread thread;
 };
 
