@@ -269,7 +269,6 @@ RUNGWELL_INLINE bool Take(LineScanner::LevelReading& reading, std::uint16_t unit
       }
       break;
     case Phase::Sign:
-      break;
     case Phase::Digits:
       break;
     case Phase::QuotedSpace:
@@ -385,7 +384,8 @@ RUNGWELL_INLINE void EndLine(State& line, std::string_view bytes, std::size_t en
 template <typename Vector, typename Bits, Encoding E>
 RUNGWELL_INLINE void ScanPiece(State& line, std::string_view bytes, bool final, Indents& indents) {
   // A 16-bit character is never cut: an odd last byte belongs to no character.
-  const std::size_t units = bytes.size() & ~(UnitSize<E> - 1);
+  constexpr std::size_t Unit = UnitSize<E>;
+  const std::size_t units = bytes.size() & ~(Unit - 1);
   for (std::size_t at = 0; at < units; at += BlockSize) {
     const char* block = bytes.data() + at;
     // The last, partial block is read from a zero-padded copy, so that no byte

@@ -53,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const ScanPath path = paths[(choice >> 3U) % 5];
   // A 16-bit character is never cut between pieces.
   const std::size_t cut =
-      std::max(dialect.markSize, std::min<std::size_t>(cutAt * 4U, bytes.size())) & ~(dialect.UnitSize() - 1);
+      std::max(dialect.markSize, std::min(std::size_t{cutAt} * 4U, bytes.size())) & ~(dialect.UnitSize() - 1);
 
   for (const bool final : {false, true}) {
     const plain::Scan expected = plain::ScanLines(bytes, final, dialect);

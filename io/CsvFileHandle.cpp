@@ -75,7 +75,7 @@ class CsvFileHandle::ReadAhead {
   }
 
   // A buffer of ReadAheadBufferSize bytes or more to read the next block into.
-  void Give(std::unique_ptr<char[]> buffer) { (void)emptied.Push(std::move(buffer)); }
+  void Give(std::unique_ptr<char[]> emptiedBuffer) { (void)emptied.Push(std::move(emptiedBuffer)); }
 
  private:
   void Run(InputFile& input) {

@@ -294,7 +294,7 @@ TEST(DialectDetector, ReadsTheDialectFromTheStartOfAFile) {
       {"UTF-16LE of odd length", le + utf16le("a;b;c;d;e;f") + "\x3b", {Encoding::Utf16Le, 2, ';'}},
       {"UTF-16BE", be + std::string("\0a\0;\0b\0;\0c\0;\0d\0;\0e\0;\0f\0\r", 24), {Encoding::Utf16Be, 2, ';', true}},
       {"a character that only looks like a semicolon",
-       le + std::string("a;\x09;\x09;\x09;\x09;\x09;\x09", 14),
+       le + std::string("a;\x09;\x09;\x09;\x09;\x09;\x09\0", 14),
        {Encoding::Utf16Le, 2}},
       {"CR line ends", "a;b;c;d;e;f\rg\r", {Encoding::Bytes, 0, ';', true}},
       {"CR line ends, first line by its CR", "a,b\rc;d;e;f;g;h\r", {Encoding::Bytes, 0, ',', true}},

@@ -171,7 +171,7 @@ inline Dialect Detect(std::string_view bytes) {
   }
   const std::uint64_t enough = LevelColumn;
   if (commas < enough && (semicolons >= enough || tabs >= enough)) {
-    dialect.separator = tabs > semicolons ? '\t' : ';';
+    dialect.separator = tabs > semicolons ? std::uint16_t{'\t'} : std::uint16_t{';'};
   }
   return dialect;
 }
