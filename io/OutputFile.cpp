@@ -39,11 +39,11 @@ class OutputFile::Writer {
 
   // Queues a full block, starting the thread on the first, and waits for an
   // empty one. Null once writing has failed.
-  char* Exchange(char* filled, std::size_t size) {
+  char* Exchange(char* fullBlock, std::size_t size) {
     if (!thread.joinable()) {
       thread = std::thread([this] { Run(); });
     }
-    return full.Push({filled, size}) ? TakeEmpty() : nullptr;
+    return full.Push({fullBlock, size}) ? TakeEmpty() : nullptr;
   }
 
   // Writes the last block, waits for all to be written and ends the thread.
@@ -74,14 +74,14 @@ class OutputFile::Writer {
 
  private:
   void Run() {
-    for (std::pair<char*, std::size_t> filled; full.Pop(filled);) {
-      if (const std::error_code result = file.Write(filled.first, filled.second)) {
+    for (std::pair<char*, std::size_t> queued; full.Pop(queued);) {
+      if (const std::error_code result = file.Write(queued.first, queued.second)) {
         failure = result;
         full.Stop();
         empty.Stop();
         return;
       }
-      (void)empty.Push(filled.first);
+      (void)empty.Push(queued.first);
     }
   }
 
