@@ -56,8 +56,12 @@ seconds() {  # mode output command: prints the command's wall time in seconds
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
 # Ratios move with the processor, so the table says which one it ran on.
-cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)
-echo "Measured on $cpu, $(nproc) CPUs, memory touched before each command: ${touch_gib} GiB"
+# Virtual machines often hide the model behind a generic name, so the family,
+# model and vector extensions are given too.
+cpu_field() { sed -n "s/^$1[[:space:]]*: //p" /proc/cpuinfo | head -n 1; }
+extensions=$(cpu_field flags | tr ' ' '\n' | grep -x -E 'sse2|bmi2|avx2|avx512bw' | tr '\n' ' ')
+echo "Measured on $(cpu_field 'model name') (family $(cpu_field 'cpu family'), model $(cpu_field model);" \
+  "${extensions% }), $(nproc) CPUs, memory touched before each command: ${touch_gib} GiB"
 echo
 echo "| Input | Output | dd+mv | Rungwell | Rungwell ÷ dd+mv (lowest-highest) | \`cat in > out\` | Peak memory |"
 echo "|---|---|---|---|---|---|---|"
