@@ -1,5 +1,7 @@
 #include "csv/Dialect.h"
 
+#include <iterator>
+
 #include "csv/LevelRule.h"
 
 namespace rungwell {
@@ -9,6 +11,32 @@ namespace {
 constexpr std::uint16_t Cr = '\r';
 constexpr std::uint16_t Lf = '\n';
 constexpr std::uint16_t Quote = '"';
+
+// The characters a rule for the start of a file looks at.
+constexpr bool Telling(std::uint16_t unit) noexcept {
+  return unit == Cr || unit == Lf || unit == Quote || unit == ',' || unit == ';' || unit == '\t';
+}
+
+// How many whole code units at the start of bytes are none of those: a long
+// first line is mostly such a run, and is counted through rather than taken
+// a unit at a time.
+std::size_t UntellingUnits(std::string_view bytes, Encoding encoding) noexcept {
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+  if (encoding == Encoding::Bytes) {
+    std::size_t n = 0;
+    while (n < bytes.size() && !Telling(p[n])) {
+      ++n;
+    }
+    return n;
+  }
+  // In 16-bit text every telling character has a zero high byte.
+  const std::size_t high = encoding == Encoding::Utf16Le ? 1 : 0;
+  std::size_t n = 0;
+  while (2 * n + 1 < bytes.size() && (p[2 * n + high] != 0 || !Telling(p[2 * n + 1 - high]))) {
+    ++n;
+  }
+  return n;
+}
 
 }  // namespace
 
@@ -24,6 +52,15 @@ bool DialectDetector::Feed(std::string_view bytes) {
     }
   }
   for (; at < bytes.size() && !decided; ++at) {
+    // Past the few units that could spell a hint, units no rule looks at
+    // only move the counts of units on.
+    if (pendingByte < 0 && (firstLfSeen || unitsToLf >= std::size(start))) {
+      if (const std::size_t run = UntellingUnits(bytes.substr(at), dialect.encoding)) {
+        SkipUnits(run);
+        at += run * dialect.UnitSize() - 1;
+        continue;
+      }
+    }
     const unsigned byte = static_cast<unsigned char>(bytes[at]);
     if (dialect.encoding == Encoding::Bytes) {
       TakeUnit(static_cast<std::uint16_t>(byte));
@@ -112,6 +149,17 @@ void DialectDetector::TakeUnit(std::uint16_t unit) {
   }
   ++unitsSeen;
   if (!lineEndsKnown && (sawLf || unitsSeen * dialect.UnitSize() >= LineEndWindow)) {
+    dialect.crLineEnds = sawCr && !sawLf;
+    lineEndsKnown = true;
+  }
+  DecideIfKnown();
+}
+
+void DialectDetector::SkipUnits(std::uint64_t count) {
+  unitsSeen += count;
+  unitsToLf += firstLfSeen ? 0 : count;
+  // None of them is a line end, so only where they end matters for the window.
+  if (!lineEndsKnown && unitsSeen * dialect.UnitSize() >= LineEndWindow) {
     dialect.crLineEnds = sawCr && !sawLf;
     lineEndsKnown = true;
   }

@@ -70,6 +70,7 @@ class DialectDetector {
 
   void TakeMark(bool final);
   void TakeUnit(std::uint16_t unit);
+  void SkipUnits(std::uint64_t count);
   void DecideIfKnown();
   std::uint16_t SeparatorOf(const Counts& counts, std::uint64_t lineUnits, bool crBeforeLf) const;
 

@@ -301,6 +301,21 @@ TEST(DialectDetector, ReadsTheDialectFromTheStartOfAFile) {
       {"an LF anywhere keeps LF line ends", "a;b;c;d;e;f\rg\n", {Encoding::Bytes, 0, ';'}},
       {"an LF past the window does not", window.substr(1) + "\r\n", {Encoding::Bytes, 0, ',', true}},
       {"no line end at all", "a,b", {}},
+      {"separators past the window", window + "a;b;c;d;e;f\n", {Encoding::Bytes, 0, ';'}},
+      {"UTF-16LE: units that hold a comma's byte are no commas",
+       le + utf16le("abcdefg") +
+           [] {
+             std::string units;
+             for (int i = 0; i < 40000; ++i) {
+               units += "\x2c\x3b";
+             }
+             return units;
+           }() +
+           utf16le(";b;c;d;e;f\n"),
+       {Encoding::Utf16Le, 2, ';'}},
+      {"UTF-16BE: commas after the first units count",
+       be + std::string("\0a\0b\0c\0d\0e\0f\0g\0;\0h\0;\0i\0;\0j\0;\0k\0;\0,\0,\0,\0,\0,\0\n", 44),
+       {Encoding::Utf16Be, 2, ','}},
   };
   for (const Case& c : cases) {
     for (const std::size_t piece : {c.start.size() + 1, std::size_t{1}, std::size_t{7}}) {
