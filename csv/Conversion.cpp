@@ -119,17 +119,45 @@ constexpr std::size_t CachedPiece = std::size_t{64} << 10;
 // Bytes read again at a time: as little memory as a long line needs.
 constexpr std::size_t AgainChunk = std::size_t{64} << 10;
 
+// The size of the pieces a pipe's waiting bytes are kept in.
+constexpr std::size_t HeldPiece = std::size_t{1} << 20;
+
 }  // namespace
 
 LineConverter::LineConverter(const Dialect& dialect, ByteSink& output, CsvFileHandle* input)
     : scanner(dialect, dialect.markSize),
       indentation(dialect),
       scanStart(dialect.markSize),
+      unitSize(dialect.UnitSize()),
       sink(output),
       again(input),
       assemble(AssemblerFor(BestScanPath())) {}
 
 bool LineConverter::Convert(std::uint64_t offset, std::string_view bytes, bool final) {
+  // A 16-bit character cut by the last piece's end goes whole, on its own.
+  if (cutByte >= 0 && (!bytes.empty() || final)) {
+    // With the room past its end that copies may read, as the blocks have.
+    const char unit[2 + CopySlack] = {static_cast<char>(cutByte), bytes.empty() ? '\0' : bytes[0]};
+    cutByte = -1;
+    const std::size_t size = bytes.empty() ? 1 : 2;
+    if (!ConvertWhole(offset - 1, std::string_view(unit, size), final && bytes.size() < 2)) {
+      return false;
+    }
+    offset += size - 1;
+    bytes.remove_prefix(size - 1);
+    if (bytes.empty()) {
+      return true;
+    }
+  }
+  const std::uint64_t end = offset + bytes.size();
+  if (!final && unitSize == 2 && end > scanStart && (end - scanStart) % 2 != 0) {
+    cutByte = static_cast<unsigned char>(bytes.back());
+    bytes.remove_suffix(1);
+  }
+  return (bytes.empty() && !final) || ConvertWhole(offset, bytes, final);
+}
+
+bool LineConverter::ConvertWhole(std::uint64_t offset, std::string_view bytes, bool final) {
   // A piece at a time that the processor's cache holds, so that its bytes are
   // still there when they are copied after the scan.
   while (bytes.size() > CachedPiece) {
@@ -150,7 +178,8 @@ bool LineConverter::ConvertPiece(std::uint64_t offset, std::string_view bytes, b
   scanner.Scan(bytes.substr(skip), final, indents);
   const std::uint64_t end = offset + bytes.size();
   // Everything before the line whose level is still unknown can go.
-  const std::uint64_t ready = final || !scanner.OpenLineUndecided() ? end : scanner.OpenLineStart();
+  // (The first line starts after the mark, which may end past this piece.)
+  const std::uint64_t ready = final || !scanner.OpenLineUndecided() ? end : std::min(scanner.OpenLineStart(), end);
 
   Assembly run;
   run.next = indents.data();
@@ -184,7 +213,31 @@ bool LineConverter::ConvertPiece(std::uint64_t offset, std::string_view bytes, b
   }
   if (again == nullptr && ready < end) {
     const std::uint64_t from = std::max(ready, offset);
-    held.append(bytes.data() + (from - offset), static_cast<std::size_t>(end - from));
+    held.Append(bytes.substr(static_cast<std::size_t>(from - offset)));
+  }
+  return true;
+}
+
+void LineConverter::Held::Append(std::string_view bytes) {
+  if (pieces.empty() || pieces.back().capacity() - pieces.back().size() < bytes.size()) {
+    pieces.emplace_back().reserve(std::max(bytes.size(), HeldPiece));
+  }
+  pieces.back().append(bytes);
+}
+
+bool LineConverter::Held::WriteFront(ByteSink& to, std::size_t count) {
+  while (count > 0) {
+    const std::string& first = pieces.front();
+    const std::size_t part = std::min(count, first.size() - written);
+    if (!to.Write(std::string_view(first).substr(written, part))) {
+      return false;
+    }
+    written += part;
+    count -= part;
+    if (written == first.size()) {
+      pieces.pop_front();
+      written = 0;
+    }
   }
   return true;
 }
@@ -203,11 +256,9 @@ bool LineConverter::CopyInput(std::uint64_t offset, std::string_view bytes, std:
         emitted += got;
       }
     } else {
-      const auto count = static_cast<std::size_t>(stop - emitted);
-      if (!sink.Write(std::string_view(held.data(), count))) {
+      if (!held.WriteFront(sink, static_cast<std::size_t>(stop - emitted))) {
         return false;
       }
-      held.erase(0, count);
       emitted = stop;
     }
   }
@@ -220,7 +271,7 @@ bool LineConverter::CopyInput(std::uint64_t offset, std::string_view bytes, std:
   return true;
 }
 
-bool DetectDialect(CsvFileHandle& input, Dialect& dialect) {
+bool DetectDialect(CsvFileHandle& input, Dialect& dialect, std::vector<std::string>& start) {
   DialectDetector detector;
   if (input.CanReadAgain()) {
     std::string chunk(AgainChunk, '\0');
@@ -235,7 +286,8 @@ bool DetectDialect(CsvFileHandle& input, Dialect& dialect) {
       }
     }
   } else {
-    std::size_t fed = 0;
+    // Kept block by block rather than left in the input's buffer, which
+    // would grow by doubling copies for a long first line.
     std::string_view bytes;
     while (!detector.Decided()) {
       if (!input.ReadBlock(bytes)) {
@@ -245,8 +297,11 @@ bool DetectDialect(CsvFileHandle& input, Dialect& dialect) {
         detector.End();
         break;
       }
-      detector.Feed(bytes.substr(fed));
-      fed = bytes.size();
+      detector.Feed(bytes);
+      // With the room past its end that copies may read, as the blocks have.
+      start.emplace_back().reserve(bytes.size() + CopySlack);
+      start.back().assign(bytes);
+      input.Consume(bytes.size());
       if (input.AtEnd()) {
         detector.End();
       }
@@ -258,24 +313,21 @@ bool DetectDialect(CsvFileHandle& input, Dialect& dialect) {
 
 bool ConvertLines(CsvFileHandle& input, OutputFile& output, ConversionReport* report) {
   Dialect dialect;
-  if (!DetectDialect(input, dialect)) {
+  std::vector<std::string> start;
+  if (!DetectDialect(input, dialect, start)) {
     return false;
   }
   LineConverter converter(dialect, output, input.CanReadAgain() ? &input : nullptr);
-  // What reading the dialect left of a pipe goes first, before a read that
-  // may wait for more.
-  std::string_view bytes = input.Unconsumed();
   bool converted = true;
-  for (; converted && (!bytes.empty() || input.ReadBlock(bytes)); bytes = {}) {
-    const std::uint64_t offset = input.Offset();
-    std::size_t take = bytes.size();
-    // A 16-bit character cut by the block's end waits for the next block.
-    if (!input.AtEnd() && dialect.UnitSize() == 2 && offset + take > dialect.markSize &&
-        (offset + take - dialect.markSize) % 2 != 0) {
-      --take;
-    }
-    converted = converter.Convert(offset, bytes.substr(0, take), input.AtEnd() && take == bytes.size());
-    input.Consume(take);
+  std::uint64_t offset = 0;
+  for (std::string& piece : start) {
+    converted = converted && converter.Convert(offset, piece, false);
+    offset += piece.size();
+    std::string().swap(piece);  // the converter holds what it still needs
+  }
+  for (std::string_view bytes; converted && input.ReadBlock(bytes);) {
+    converted = converter.Convert(input.Offset(), bytes, false);
+    input.Consume(bytes.size());
   }
   converted = converted && !input.Error() && converter.Convert(input.Offset(), {}, true);
   if (report != nullptr) {

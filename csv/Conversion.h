@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,8 +27,8 @@ class LineConverter {
   LineConverter(const Dialect& dialect, ByteSink& sink, CsvFileHandle* again);
 
   // Takes the input's next bytes, which start at offset; final with the last.
-  // In 16-bit text, a piece before the last must not end inside a character.
-  // False when a write, or a read again, failed.
+  // Pieces may end anywhere, inside a 16-bit character too. False when a
+  // write, or a read again, failed.
   bool Convert(std::uint64_t offset, std::string_view bytes, bool final);
 
   const ScanTally& Tally() const noexcept { return scanner.Tally(); }
@@ -48,6 +49,7 @@ class LineConverter {
   using Assembler = void (*)(Assembly&) noexcept;
 
  private:
+  bool ConvertWhole(std::uint64_t offset, std::string_view bytes, bool final);
   bool ConvertPiece(std::uint64_t offset, std::string_view bytes, bool final);
 
   // Writes the input from emitted on up to offset to: what waited, then what
@@ -57,19 +59,34 @@ class LineConverter {
   LineScanner scanner;
   Indentation indentation;
   std::uint64_t scanStart;  // the first byte after the mark
+  std::size_t unitSize;     // of one character
   ByteSink& sink;
   CsvFileHandle* again;
   std::vector<LineIndent> indents;
   std::uint64_t emitted = 0;  // the input's bytes before this offset are written
-  std::string held;           // bytes from emitted on, when they cannot be read again
   std::string chunk;          // for bytes read again
   Assembler assemble;
+  int cutByte = -1;  // the first byte of a 16-bit character the last piece cut
+
+  // Bytes from emitted on, when they cannot be read again: kept in pieces, so
+  // that holding a long line never copies it into a larger buffer.
+  class Held {
+   public:
+    void Append(std::string_view bytes);
+    // Writes the first count bytes and lets them go.
+    bool WriteFront(ByteSink& to, std::size_t count);
+
+   private:
+    std::deque<std::string> pieces;
+    std::size_t written = 0;  // of the first piece
+  };
+  Held held;
 };
 
 // Reads the start of input as far as its dialect needs: a regular file at
-// offsets, apart from its blocks; a pipe through ReadBlock, leaving the bytes
-// unconsumed for the conversion. False after a read error.
-bool DetectDialect(CsvFileHandle& input, Dialect& dialect);
+// offsets, apart from its blocks; a pipe through ReadBlock, its bytes kept in
+// start for the conversion. False after a read error.
+bool DetectDialect(CsvFileHandle& input, Dialect& dialect, std::vector<std::string>& start);
 
 // What a conversion found, for telling the user about it.
 struct ConversionReport {

@@ -41,11 +41,6 @@ class CsvFileHandle {
   // until the next ReadBlock, ReadLine or Close.
   bool ReadBlock(std::string_view& bytes);
 
-  // The bytes read but not yet consumed, without reading more.
-  std::string_view Unconsumed() const noexcept {
-    return buffer ? std::string_view(buffer.get() + consumed, filled - consumed) : std::string_view();
-  }
-
   // Takes the first count bytes of those the last ReadBlock gave.
   void Consume(std::size_t count) noexcept {
     consumed += count;

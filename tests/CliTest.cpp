@@ -239,6 +239,17 @@ TEST(Cli, PipesConvertAsFilesDo) {
       {"writer gone mid-line", "1,a,b,c,d,2\n2,a,b,c,d,3", std::nullopt},
       {"over two blocks, short lines and long", mixed, std::nullopt},
       {"a read that fails after two blocks", mixed, 2 * ReadBlockSize + 100},
+      {"a first line over two blocks, its level late", std::string(5 * ReadBlockSize / 2, 'x') + ",a,b,c,d,3\n" + mixed,
+       std::nullopt},
+      {"UTF-16LE, an odd byte at the end",
+       [&mixed] {
+         std::string wide = "\xFF\xFE";
+         for (const char c : mixed) {
+           wide += {c, '\0'};
+         }
+         return wide + "z";
+       }(),
+       std::nullopt},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -170,5 +170,66 @@ TEST(ConvertLines, IndentsUpToTheDeepestLevelAndCopiesDeeperLines) {
   const std::string deeper = "2,n,a,b,c,1001,x\n";
   EXPECT_EQ(Convert(deepest + deeper + deeper), std::string(std::size_t{2} * 999, ' ') + deepest + deeper + deeper);
 }
+
+// Collects what a conversion writes, through a block as small as the
+// smallest read block, so that lines cross its edges.
+class StringSink final : public ByteSink {
+ public:
+  char* Free(std::size_t& room) noexcept override {
+    room = BlockSize - filled;
+    return block + filled;
+  }
+  void Fill(std::size_t count) noexcept override { filled += count; }
+  bool Write(std::string_view bytes) override {
+    Flush();
+    text.append(bytes);
+    return true;
+  }
+  std::string Text() {
+    Flush();
+    return text;
+  }
+
+ private:
+  static constexpr std::size_t BlockSize = 157;
+  void Flush() {
+    text.append(block, filled);
+    filled = 0;
+  }
+  char block[BlockSize + CopySlack] = {};
+  std::size_t filled = 0;
+  std::string text;
+};
+
+// A pipe gives what it has: pieces of any size, cut inside a 16-bit character
+// too, and nothing can be read again, so a line whose level comes late waits
+// in memory.
+TEST(LineConverter, GivesTheSameOutputHoweverThePiecesAreCut) {
+  const std::u16string rows = u"ID,a,b,c,d,Level\r\n1,\u092C,b,c,d,2\r\n";
+  const std::string late = std::string(300, 'x') + ",b,c,d,e,3\n";
+  const std::string inputs[] = {
+      "ID,a,b,c,d,Level\n1,a,b,c,d,2\n" + late + "2,a,b,c,d,4",
+      "\xEF\xBB\xBF" + late,
+      Utf16(rows + std::u16string(200, u'\u0A2C') + u";b;c;d;e;3\r\n", true) + "z",
+      Utf16(u"a;b;c;d;e;2\r" + rows, false),
+  };
+  for (const std::string& input : inputs) {
+    DialectDetector detector;
+    detector.Feed(input);
+    detector.End();
+    // With the room past the end that copies may read, as the blocks have.
+    const std::string padded = input + std::string(CopySlack, '\0');
+    for (const std::size_t piece : {1U, 2U, 3U, 7U, 64U, 1000U}) {
+      StringSink sink;
+      LineConverter converter(detector.Result(), sink, nullptr);
+      for (std::size_t at = 0; at < input.size(); at += piece) {
+        ASSERT_TRUE(
+            converter.Convert(at, std::string_view(padded).substr(at, std::min(piece, input.size() - at)), false));
+      }
+      ASSERT_TRUE(converter.Convert(input.size(), {}, true));
+      EXPECT_EQ(sink.Text(), plain::Convert(input)) << "pieces of " << piece << " from " << input.substr(0, 20);
+    }
+  }
+}
 }  // namespace
 }  // namespace rungwell
