@@ -134,8 +134,11 @@ LineConverter::LineConverter(const Dialect& dialect, ByteSink& output, CsvFileHa
       assemble(AssemblerFor(BestScanPath())) {}
 
 bool LineConverter::Convert(std::uint64_t offset, std::string_view bytes, bool final) {
+  if (bytes.empty() && !final) {
+    return true;
+  }
   // A 16-bit character cut by the last piece's end goes whole, on its own.
-  if (cutByte >= 0 && (!bytes.empty() || final)) {
+  if (cutByte >= 0) {
     // With the room past its end that copies may read, as the blocks have.
     const char unit[2 + CopySlack] = {static_cast<char>(cutByte), bytes.empty() ? '\0' : bytes[0]};
     cutByte = -1;

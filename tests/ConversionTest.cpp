@@ -201,8 +201,8 @@ class StringSink final : public ByteSink {
   std::string text;
 };
 
-// A pipe gives what it has: pieces of any size, cut inside a 16-bit character
-// too, and nothing can be read again, so a line whose level comes late waits
+// A pipe gives what it has: pieces of any size, empty ones, cut inside a
+// 16-bit character too, and nothing can be read again, so a line whose level comes late waits
 // in memory.
 TEST(LineConverter, GivesTheSameOutputHoweverThePiecesAreCut) {
   const std::u16string rows = u"ID,a,b,c,d,Level\r\n1,\u092C,b,c,d,2\r\n";
@@ -223,8 +223,9 @@ TEST(LineConverter, GivesTheSameOutputHoweverThePiecesAreCut) {
       StringSink sink;
       LineConverter converter(detector.Result(), sink, nullptr);
       for (std::size_t at = 0; at < input.size(); at += piece) {
-        ASSERT_TRUE(
-            converter.Convert(at, std::string_view(padded).substr(at, std::min(piece, input.size() - at)), false));
+        const std::size_t size = std::min(piece, input.size() - at);
+        ASSERT_TRUE(converter.Convert(at, std::string_view(padded).substr(at, size), false));
+        ASSERT_TRUE(converter.Convert(at + size, {}, false));
       }
       ASSERT_TRUE(converter.Convert(input.size(), {}, true));
       EXPECT_EQ(sink.Text(), plain::Convert(input)) << "pieces of " << piece << " from " << input.substr(0, 20);
