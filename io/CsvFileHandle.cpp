@@ -159,9 +159,10 @@ bool CsvFileHandle::ReadAt(std::uint64_t at, char* into, std::size_t count, std:
     }
     got += n;
   }
-  // Bytes read once before that cannot be read again mean the file has
+  // Bytes given once before that cannot be read again mean the file has
   // been cut short meanwhile: what was converted no longer fits together.
-  if (buffer && !error && got < count && at + count <= file.Position()) {
+  // (What was given is known here; how far the reader has got is its own.)
+  if (buffer && !error && got < count && at + count <= offset + (filled - consumed)) {
     error = std::make_error_code(std::errc::io_error);
   }
   return buffer && !error;

@@ -32,9 +32,6 @@ class InputFile {
   // Read starts; got is 0 past the end.
   std::error_code ReadAt(std::uint64_t offset, char* into, std::size_t count, std::size_t& got);
 
-  // How far the reads in order have come.
-  std::uint64_t Position() const noexcept { return position; }
-
   // A regular file (not a pipe, a terminal or a device): one that can be read
   // again at an offset, and whose reads never wait for a writer.
   bool IsRegular() const noexcept { return regular; }

@@ -222,6 +222,28 @@ TEST(CsvFileHandleReadBlock, GivesUnconsumedBytesAgainAndGrowsForThem) {
   EXPECT_FALSE(handle.Error());
 }
 
+// Bytes already given that cannot be read again mean the file was cut short
+// while it was converted; past what was given, a short read is just the end.
+TEST(CsvFileHandleReadAt, FailsForGivenBytesThatAreGone) {
+  TempDir dir;
+  const std::string contents = Row(2 * ReadBlockSize, "\n");
+  WriteFile(dir.File("in.csv"), contents);
+  CsvFileHandle handle;
+  ASSERT_TRUE(handle.Open(dir.File("in.csv")));
+  std::string_view bytes;
+  ASSERT_TRUE(handle.ReadBlock(bytes));
+  const std::size_t given = bytes.size();
+  char read[16];
+  std::size_t got = 0;
+  ASSERT_TRUE(handle.ReadAt(given + 10, read, sizeof read, got));
+  EXPECT_EQ(std::string_view(read, got), std::string_view(contents).substr(given + 10, sizeof read));
+  WriteFile(dir.File("in.csv"), contents.substr(0, given / 2));
+  EXPECT_TRUE(handle.ReadAt(given, read, sizeof read, got));
+  EXPECT_EQ(got, 0U);
+  EXPECT_FALSE(handle.ReadAt(given - sizeof read, read, sizeof read, got));
+  EXPECT_EQ(handle.Error(), std::make_error_code(std::errc::io_error));
+}
+
 #ifndef _WIN32
 TEST(CsvFileHandleOpen, KnowsThePermissionBits) {
   TempDir dir;
