@@ -1,6 +1,7 @@
 #include "driver/Program.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <exception>
 #include <new>
 #include <string>
@@ -128,7 +129,8 @@ std::vector<FileToConvert> FilesToConvert(const std::vector<std::string>& argume
   return files;
 }
 
-std::string SeparatorName(std::uint16_t separator) {
+std::string SeparatorName(const Dialect& dialect) {
+  const std::uint16_t separator = dialect.separator;
   switch (separator) {
     case ',':
       return "commas";
@@ -142,7 +144,14 @@ std::string SeparatorName(std::uint16_t separator) {
   if (separator >= 0x20 && separator < 0x7F) {
     return std::string("'") + static_cast<char>(separator) + "'";
   }
-  return "U+" + std::to_string(separator);
+  char name[16];
+  if (dialect.encoding == Encoding::Bytes) {
+    // In 8-bit text a byte above 7F is no character of its own.
+    (void)std::snprintf(name, sizeof name, "the byte %02X", separator);
+  } else {
+    (void)std::snprintf(name, sizeof name, "U+%04X", separator);
+  }
+  return name;
 }
 
 std::string Plural(std::uint64_t count, const char* one, const char* many) {
@@ -159,7 +168,7 @@ std::vector<std::string> NotesOn(const ConversionReport& report) {
     if (tally.levelFields == 0) {
       notes.push_back("nothing indented: no line has a level field, the field after the " +
                       std::to_string(LevelColumn) + "th separator (fields separated by " +
-                      SeparatorName(report.dialect.separator) + ")");
+                      SeparatorName(report.dialect) + ")");
     } else if (tally.quotedNumbers > 0 && tally.numbers == 0) {
       notes.push_back("nothing indented: every level is in quotation marks, and a quoted level counts as 0");
     }

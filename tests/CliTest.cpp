@@ -194,6 +194,11 @@ TEST(Cli, SaysWhyLinesWereLeftAsTheyWere) {
        "nothing indented: every level is in quotation marks, and a quoted level counts as 0"},
       {"no sixth field", "1;a;b;c\n", "1;a;b;c\n",
        "nothing indented: no line has a level field, the field after the 5th separator (fields separated by commas)"},
+      {"a separator named by a byte", "sep=\xA7\nab\n", "sep=\xA7\nab\n",
+       "nothing indented: no line has a level field, the field after the 5th separator (fields separated by the byte "
+       "A7)"},
+      {"a separator named in UTF-16", "\xFF\xFEs\0e\0p\0=\0\xE9\0\n\0"s, "\xFF\xFEs\0e\0p\0=\0\xE9\0\n\0"s,
+       "nothing indented: no line has a level field, the field after the 5th separator (fields separated by U+00E9)"},
   };
   for (const Case& c : cases) {
     TempDir dir;
