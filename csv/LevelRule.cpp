@@ -554,10 +554,6 @@ void LineScanner::Scan(std::string_view bytes, bool final, std::vector<LineInden
   kernel(state, bytes, final, indents);
 }
 
-bool LineScanner::LevelReading::Take(std::uint16_t unit, std::uint16_t separator) noexcept {
-  return rungwell::Take(*this, unit, separator);
-}
-
 std::int32_t LineScanner::LevelReading::Level() const noexcept {
   const std::int64_t value = negative ? -magnitude : magnitude;
   return static_cast<std::int32_t>(std::clamp<std::int64_t>(value, std::numeric_limits<std::int32_t>::min(),

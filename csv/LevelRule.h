@@ -85,8 +85,6 @@ class LineScanner {
     bool quotedNumber = false;
     std::int64_t magnitude = 0;
 
-    // Takes the next character; false once the reading is done.
-    bool Take(std::uint16_t unit, std::uint16_t separator) noexcept;
     std::int32_t Level() const noexcept;
   };
 
