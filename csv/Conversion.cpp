@@ -289,8 +289,7 @@ bool DetectDialect(CsvFileHandle& input, Dialect& dialect, std::vector<std::stri
       }
     }
   } else {
-    // Kept block by block rather than left in the input's buffer, which
-    // would grow by doubling copies for a long first line.
+    // Kept, since a pipe cannot give them again.
     std::string_view bytes;
     while (!detector.Decided()) {
       if (!input.ReadBlock(bytes)) {
@@ -304,10 +303,6 @@ bool DetectDialect(CsvFileHandle& input, Dialect& dialect, std::vector<std::stri
       // With the room past its end that copies may read, as the blocks have.
       start.emplace_back().reserve(bytes.size() + CopySlack);
       start.back().assign(bytes);
-      input.Consume(bytes.size());
-      if (input.AtEnd()) {
-        detector.End();
-      }
     }
   }
   dialect = detector.Result();
@@ -330,9 +325,9 @@ bool ConvertLines(CsvFileHandle& input, OutputFile& output, ConversionReport* re
   }
   for (std::string_view bytes; converted && input.ReadBlock(bytes);) {
     converted = converter.Convert(input.Offset(), bytes, false);
-    input.Consume(bytes.size());
+    offset = input.Offset() + bytes.size();
   }
-  converted = converted && !input.Error() && converter.Convert(input.Offset(), {}, true);
+  converted = converted && !input.Error() && converter.Convert(offset, {}, true);
   if (report != nullptr) {
     report->dialect = dialect;
     report->tally = converter.Tally();

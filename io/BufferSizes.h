@@ -12,21 +12,15 @@ namespace rungwell {
 
 // A little over two 64-byte scan blocks.
 inline constexpr std::size_t ReadBlockSize = 157;
-inline constexpr std::size_t ReadHeadroom = 64;
 inline constexpr std::size_t OutputBufferSize = 53;
 
 #else
 
-// Size of the read buffer, and so of each read from the input file. Lines are
-// not limited by it: the buffer grows to hold a longer line whole. Large
-// enough that the cost of each system call vanishes, small enough to stay in
-// the processor's cache between the read and the scan.
+// Size of each read from the input file, and of the blocks it is handed out
+// in; lines are not limited by it. Large enough that the cost of each system
+// call vanishes, small enough to stay in the processor's cache between the
+// read and the scan.
 inline constexpr std::size_t ReadBlockSize = std::size_t{1} << 20;
-
-// Room kept in front of each block read ahead, so that an unfinished line
-// from the block before can be put there instead of the block being copied
-// after it.
-inline constexpr std::size_t ReadHeadroom = std::size_t{1} << 16;
 
 // Bytes gathered into each block that goes to the output file in one write.
 inline constexpr std::size_t OutputBufferSize = std::size_t{1} << 20;

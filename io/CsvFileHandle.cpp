@@ -1,8 +1,5 @@
 #include "io/CsvFileHandle.h"
 
-#include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <new>
 #include <thread>
 #include <utility>
@@ -13,9 +10,9 @@ namespace rungwell {
 
 namespace {
 
-// Reads until count bytes have come or the file ends, since a pipe gives a
-// few KiB at a time and a long line should not be scanned again after every
-// small read. Returns why a read failed, if one did.
+// Reads until count bytes have come or the file ends: a pipe gives a few KiB
+// at a time, and a block of a pipe should cost what a block of a file costs.
+// Returns why a read failed, if one did.
 std::error_code ReadFully(InputFile& file, char* into, std::size_t count, std::size_t& got, bool& end) {
   got = 0;
   end = false;
@@ -33,9 +30,6 @@ std::error_code ReadFully(InputFile& file, char* into, std::size_t count, std::s
   return {};
 }
 
-// Every buffer the read-ahead takes: the headroom, then a block.
-constexpr std::size_t ReadAheadBufferSize = ReadHeadroom + ReadBlockSize;
-
 }  // namespace
 
 // Two buffers take turns: the thread reads the next block into one while the
@@ -44,7 +38,7 @@ constexpr std::size_t ReadAheadBufferSize = ReadHeadroom + ReadBlockSize;
 class CsvFileHandle::ReadAhead {
  public:
   struct Block {
-    std::unique_ptr<char[]> storage;  // the bytes start after ReadHeadroom
+    std::unique_ptr<char[]> storage;
     std::size_t size = 0;
     bool end = false;
     std::error_code error;
@@ -74,7 +68,7 @@ class CsvFileHandle::ReadAhead {
     return block;
   }
 
-  // A buffer of ReadAheadBufferSize bytes or more to read the next block into.
+  // A buffer of ReadBlockSize bytes or more to read the next block into.
   void Give(std::unique_ptr<char[]> emptiedBuffer) { (void)emptied.Push(std::move(emptiedBuffer)); }
 
  private:
@@ -82,7 +76,7 @@ class CsvFileHandle::ReadAhead {
     for (std::unique_ptr<char[]> storage; emptied.Pop(storage);) {
       Block next;
       next.storage = std::move(storage);
-      next.error = ReadFully(input, next.storage.get() + ReadHeadroom, ReadBlockSize, next.size, next.end);
+      next.error = ReadFully(input, next.storage.get(), ReadBlockSize, next.size, next.end);
       const bool last = next.end || next.error;
       if (!read.Push(std::move(next)) || last) {
         return;
@@ -110,40 +104,50 @@ bool CsvFileHandle::Open(const std::string& path) {
   if (const std::error_code cause = file.Open(path)) {
     return Fail(cause);
   }
-  buffer.reset(new (std::nothrow) char[ReadAheadBufferSize + CopySlack]);
+  buffer.reset(new (std::nothrow) char[ReadBlockSize + CopySlack]);
   if (!buffer) {
     return Fail(std::make_error_code(std::errc::not_enough_memory));
   }
-  capacity = ReadAheadBufferSize;
   return true;
 }
 
 bool CsvFileHandle::ReadBlock(std::string_view& bytes) {
   bytes = {};
-  if (!buffer || error || (!atEnd && !Fill()) || consumed == filled) {
+  if (!buffer || error || atEnd) {
     return false;
   }
-  bytes = std::string_view(buffer.get() + consumed, filled - consumed);
-  return true;
-}
-
-std::string CsvFileHandle::ReadLine() {
-  std::size_t searched = 0;  // no newline lies in the first searched unconsumed bytes
-  while (buffer && !error) {
-    const std::string_view rest(buffer.get() + consumed, filled - consumed);
-    const std::size_t newline = rest.find('\n', searched);
-    if (newline != std::string_view::npos || atEnd) {
-      // The last line may have no newline; it ends with the file.
-      const std::string_view line = rest.substr(0, newline == std::string_view::npos ? rest.size() : newline + 1);
-      consumed += line.size();
-      return std::string(line);
+  offset += size;
+  size = 0;
+  if (readAhead) {
+    ReadAhead::Block next = readAhead->Take();
+    if (next.error) {
+      error = next.error;
+      return false;
     }
-    searched = rest.size();
-    if (!Fill()) {
-      break;
+    // The block just given goes to take the one after the next.
+    std::swap(buffer, next.storage);
+    size = next.size;
+    atEnd = next.end;
+    if (!atEnd) {
+      readAhead->Give(std::move(next.storage));
+    }
+  } else {
+    if (const std::error_code failure = ReadFully(file, buffer.get(), ReadBlockSize, size, atEnd)) {
+      error = failure;
+      return false;
+    }
+    if (!atEnd && file.IsRegular()) {
+      std::unique_ptr<char[]> second(new (std::nothrow) char[ReadBlockSize + CopySlack]);
+      if (second) {
+        readAhead = std::make_unique<ReadAhead>(file, std::move(second));
+      }
     }
   }
-  return {};
+  if (size == 0) {
+    return false;
+  }
+  bytes = std::string_view(buffer.get(), size);
+  return true;
 }
 
 bool CsvFileHandle::ReadAt(std::uint64_t at, char* into, std::size_t count, std::size_t& got) {
@@ -162,7 +166,7 @@ bool CsvFileHandle::ReadAt(std::uint64_t at, char* into, std::size_t count, std:
   // Bytes given once before that cannot be read again mean the file has
   // been cut short meanwhile: what was converted no longer fits together.
   // (What was given is known here; how far the reader has got is its own.)
-  if (buffer && !error && got < count && at + count <= offset + (filled - consumed)) {
+  if (buffer && !error && got < count && at + count <= offset + size) {
     error = std::make_error_code(std::errc::io_error);
   }
   return buffer && !error;
@@ -173,10 +177,8 @@ void CsvFileHandle::Close() noexcept {
   readAhead.reset();
   file.Close();
   buffer.reset();
-  capacity = 0;
-  consumed = 0;
+  size = 0;
   offset = 0;
-  filled = 0;
   atEnd = false;
 }
 
@@ -184,99 +186,6 @@ bool CsvFileHandle::Fail(std::error_code cause) {
   Close();
   error = cause;
   return false;
-}
-
-bool CsvFileHandle::Fill() {
-  if (readAhead) {
-    return FillFromReadAhead();
-  }
-  // What is left moves to the front, so that an unfinished line stays in one
-  // piece and the rest of the buffer takes the next block.
-  if (consumed > 0) {
-    std::memmove(buffer.get(), buffer.get() + consumed, filled - consumed);
-    filled -= consumed;
-    consumed = 0;
-  }
-  if (filled == capacity) {
-    // One line fills the whole buffer: double it, so that a line of any
-    // length is read whole at the cost of a few copies.
-    std::unique_ptr<char[]> larger(new (std::nothrow) char[2 * capacity + CopySlack]);
-    if (!larger) {
-      error = std::make_error_code(std::errc::not_enough_memory);
-      return false;
-    }
-    std::memcpy(larger.get(), buffer.get(), filled);
-    buffer = std::move(larger);
-    capacity *= 2;
-  }
-  std::size_t got = 0;
-  const std::error_code failure = ReadFully(file, buffer.get() + filled, capacity - filled, got, atEnd);
-  filled += got;
-  if (failure) {
-    error = failure;
-    return false;
-  }
-  if (!atEnd && file.IsRegular()) {
-    std::unique_ptr<char[]> second(new (std::nothrow) char[ReadAheadBufferSize + CopySlack]);
-    if (second) {
-      readAhead = std::make_unique<ReadAhead>(file, std::move(second));
-    }
-  }
-  return true;
-}
-
-bool CsvFileHandle::FillFromReadAhead() {
-  ReadAhead::Block block = readAhead->Take();
-  const std::size_t unconsumed = filled - consumed;
-  if (!block.error && unconsumed <= ReadHeadroom) {
-    // The usual case: the unfinished line goes in front of the new block,
-    // whose buffer becomes this one, and this one goes to read the next.
-    std::memcpy(block.storage.get() + ReadHeadroom - unconsumed, buffer.get() + consumed, unconsumed);
-    std::swap(buffer, block.storage);
-    capacity = ReadAheadBufferSize;
-    consumed = ReadHeadroom - unconsumed;
-    filled = ReadHeadroom + block.size;
-    atEnd = block.end;
-    if (!atEnd) {
-      readAhead->Give(std::move(block.storage));
-    }
-    return true;
-  }
-  // A long line: the blocks go after it, in a buffer that doubles as the
-  // line fills it and takes blocks until it is full, so that the line is
-  // scanned again only as often as it doubles.
-  std::memmove(buffer.get(), buffer.get() + consumed, unconsumed);
-  filled = unconsumed;
-  consumed = 0;
-  std::size_t wanted = filled + ReadBlockSize > capacity ? 2 * capacity : capacity;
-  for (;;) {
-    if (block.error) {
-      error = block.error;
-      return false;
-    }
-    if (capacity < wanted || capacity - filled < block.size) {
-      wanted = std::max(wanted, filled + block.size);
-      std::unique_ptr<char[]> larger(new (std::nothrow) char[wanted + CopySlack]);
-      if (!larger) {
-        error = std::make_error_code(std::errc::not_enough_memory);
-        return false;
-      }
-      std::memcpy(larger.get(), buffer.get(), filled);
-      buffer = std::move(larger);
-      capacity = wanted;
-    }
-    std::memcpy(buffer.get() + filled, block.storage.get() + ReadHeadroom, block.size);
-    filled += block.size;
-    atEnd = block.end;
-    if (atEnd) {
-      return true;
-    }
-    readAhead->Give(std::move(block.storage));
-    if (capacity - filled < ReadBlockSize) {
-      return true;
-    }
-    block = readAhead->Take();
-  }
 }
 
 }  // namespace rungwell

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "csv/Conversion.h"
 #include "csv/LevelRule.h"
@@ -163,6 +164,72 @@ TEST(ConvertLines, IndentsALongLineOnceByItsOwnLevel) {
   }
   line += "\n";
   EXPECT_EQ(Convert(line + "2,n,a,b,c,2\n"), "    " + line + "  2,n,a,b,c,2\n");
+}
+
+// A line and the indent units it should get.
+struct Line {
+  std::string text;
+  std::size_t units;
+};
+
+// A row of the given length, terminator included: its level 3 early, or its
+// level 4 late, after a long first field.
+Line Row(std::size_t length, std::string_view terminator, bool levelLate = false) {
+  const std::string_view fields = levelLate ? ",b,c,d,e,4" : "a,b,c,d,e,3,";
+  std::string row(length - fields.size() - terminator.size(), 'x');
+  row.insert(levelLate ? row.size() : 0, fields);
+  return {row.append(terminator), levelLate ? 3U : 2U};
+}
+
+// Lines that end just before, at and just past the edge of a read block, and
+// lines spanning it several times, come out whole behind their own level's
+// indentation, with and without a mark before them (which the first line's
+// indentation follows).
+TEST(ConvertLines, IndentsLinesWhereBlocksMeet) {
+  const std::size_t block = ReadBlockSize;
+  const Line plain = {"next,line\n", 0};
+  struct Case {
+    std::string name;
+    std::vector<Line> lines;
+  };
+  std::vector<Case> cases = {
+      {"line straddles the edge", {Row(block - 10, "\n"), Row(30, "\n"), Row(20, "\n")}},
+      {"level field across the edge", {Row(block - 5, "\n"), Row(30, "\n")}},
+      {"CR and LF on either side of the edge", {Row(block + 1, "\r\n"), Row(20, "\r\n")}},
+      {"CR file, CR last in a block and LF first in the next",
+       {Row(20, "\r"), Row(block - 21, "\r"), {"\n", 0}, Row(20, "\r"), Row(20, "\r", true)}},
+      {"line ends on the edge", {Row(block, "\n"), Row(20, "\n")}},
+      {"line longer than a block among short ones", {Row(20, "\n"), Row(2 * block + 5, "\n"), Row(20, "\n")}},
+      {"level two blocks into its line", {Row(20, "\n"), Row(2 * block + 5, "\n", true), Row(20, "\n")}},
+      {"last line without newline across the edge", {Row(block - 3, "\n"), Row(20, "")}},
+      {"long last line without newline", {Row(20, "\n"), Row(block + 5, "")}},
+      {"long last line without newline, its level late", {Row(20, "\n"), Row(block + 5, "", true)}},
+  };
+  for (const std::size_t length : {block - 2, block - 1, block, block + 1, 2 * block + 7}) {
+    for (const bool newline : {true, false}) {
+      // Without a newline the two are one line, of the first one's level.
+      cases.push_back({"first line of " + std::to_string(length) + (newline ? " with" : " without") + " newline",
+                       {Row(length, newline ? "\n" : ""), plain}});
+    }
+  }
+  Case many{"many short lines over many blocks", {}};
+  for (std::size_t i = 0; i < 20000; ++i) {
+    const std::size_t level = i % 7;
+    many.lines.push_back({std::to_string(i) + ",b,c,d,e," + std::to_string(level) + (i % 3 == 0 ? "\r\n" : "\n"),
+                          level > 1 ? level - 1 : 0});
+  }
+  cases.push_back(many);
+  for (const Case& c : cases) {
+    for (const std::string& mark : {""s, "\xEF\xBB\xBF"s}) {
+      std::string contents = mark;
+      std::string expected = mark;
+      for (const Line& line : c.lines) {
+        contents += line.text;
+        expected += std::string(2 * line.units, ' ') + line.text;
+      }
+      EXPECT_TRUE(testing::SameBytes(Convert(contents), expected)) << c.name << (mark.empty() ? "" : ", after a mark");
+    }
+  }
 }
 
 TEST(ConvertLines, IndentsUpToTheDeepestLevelAndCopiesDeeperLines) {

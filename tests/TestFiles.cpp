@@ -1,6 +1,7 @@
 #include "tests/TestFiles.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -56,6 +57,44 @@ void WriteFile(const std::string& path, std::string_view bytes) {
   if (!out.flush()) {
     throw std::runtime_error("cannot write " + path);
   }
+}
+
+namespace {
+
+// Bytes as C would write them in a string literal, so that line ends, NUL
+// and the bytes of other encodings show.
+std::string Escaped(std::string_view bytes) {
+  std::string text;
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte == '\\' || byte == '"') {
+      text += '\\';
+      text += c;
+    } else if (byte >= 0x20 && byte < 0x7F) {
+      text += c;
+    } else {
+      char escape[8];
+      (void)std::snprintf(escape, sizeof escape, "\\x%02X", byte);
+      text += escape;
+    }
+  }
+  return text;
+}
+
+}  // namespace
+
+::testing::AssertionResult SameBytes(std::string_view actual, std::string_view expected) {
+  const auto differ = std::mismatch(actual.begin(), actual.end(), expected.begin(), expected.end());
+  if (differ.first == actual.end() && differ.second == expected.end()) {
+    return ::testing::AssertionSuccess();
+  }
+  constexpr std::size_t Context = 16;
+  const auto at = static_cast<std::size_t>(differ.first - actual.begin());
+  const std::size_t from = at - std::min(at, Context);
+  return ::testing::AssertionFailure() << actual.size() << " bytes where " << expected.size()
+                                       << " were expected, the first different at offset " << at << ": \""
+                                       << Escaped(actual.substr(from, at - from + Context)) << "\" where \""
+                                       << Escaped(expected.substr(from, at - from + Context)) << "\" was expected";
 }
 
 }  // namespace rungwell::testing

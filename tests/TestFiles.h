@@ -1,5 +1,7 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,5 +28,12 @@ class TempDir {
 
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, std::string_view bytes);
+
+// Whether two byte strings are the same, told as their sizes and the first
+// offset where they differ, with a few bytes of each around it: a failure
+// stays one short line however large the strings, where printing both
+// whole, or a diff of them, can take minutes and gigabytes.
+//   EXPECT_TRUE(SameBytes(output, expected)) << what;
+::testing::AssertionResult SameBytes(std::string_view actual, std::string_view expected);
 
 }  // namespace rungwell::testing
