@@ -47,8 +47,6 @@ class Indentation {
     spaces.append(CopySlack, ' ');
   }
 
-  // Bytes of indentation for count units.
-  std::size_t Bytes(std::uint64_t count) const noexcept { return static_cast<std::size_t>(count) * unitBytes; }
   std::size_t UnitBytes() const noexcept { return unitBytes; }
   const char* Data() const noexcept { return spaces.data(); }
 
