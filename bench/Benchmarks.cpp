@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "bench/PlanGenerator.h"
-#include "csv/Conversion.h"
 #include "csv/Dialect.h"
-#include "csv/LevelRule.h"
+#include "csv/LineConverter.h"
+#include "csv/LineScanner.h"
 #include "io/CsvFileHandle.h"
 #include "io/OutputFile.h"
 

@@ -2,7 +2,7 @@
 
 #include <iterator>
 
-#include "csv/LevelRule.h"
+#include "csv/LineScanner.h"
 
 namespace rungwell {
 

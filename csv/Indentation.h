@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "csv/Dialect.h"
-#include "csv/LevelRule.h"
+#include "csv/LineScanner.h"
 #include "io/BufferSizes.h"
 
 namespace rungwell {

@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "csv/Conversion.h"
-#include "csv/LevelRule.h"
+#include "csv/LineConverter.h"
+#include "csv/LineScanner.h"
 #include "driver/CommandLine.h"
 #include "driver/Console.h"
 #include "driver/OutputPath.h"

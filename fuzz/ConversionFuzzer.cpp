@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "csv/Conversion.h"
+#include "csv/LineConverter.h"
 #include "io/CsvFileHandle.h"
 #include "io/OutputFile.h"
 #include "tests/PlainRules.h"

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "csv/Dialect.h"
-#include "csv/LevelRule.h"
+#include "csv/LineScanner.h"
 #include "tests/PlainRules.h"
 
 namespace {

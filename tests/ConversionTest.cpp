@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "csv/Conversion.h"
-#include "csv/LevelRule.h"
+#include "csv/LineConverter.h"
+#include "csv/LineScanner.h"
 #include "io/CsvFileHandle.h"
 #include "io/OutputFile.h"
 #include "tests/PlainRules.h"

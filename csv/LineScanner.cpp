@@ -1,4 +1,4 @@
-#include "csv/LevelRule.h"
+#include "csv/LineScanner.h"
 
 #include <algorithm>
 #include <cstdint>

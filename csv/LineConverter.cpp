@@ -1,4 +1,4 @@
-#include "csv/Conversion.h"
+#include "csv/LineConverter.h"
 
 #include <algorithm>
 #include <cstring>

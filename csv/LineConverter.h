@@ -8,7 +8,7 @@
 
 #include "csv/Dialect.h"
 #include "csv/Indentation.h"
-#include "csv/LevelRule.h"
+#include "csv/LineScanner.h"
 
 namespace rungwell {
 
