@@ -103,7 +103,7 @@ void BM_Convert(benchmark::State& state, Plan kind) {
     }
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(bytes.size()));
-  state.SetLabel(rungwell::ScanPathName(rungwell::BestScanPath()));
+  state.SetLabel(rungwell::ScanPathName(rungwell::ChosenScanPath()));
 }
 BENCHMARK_CAPTURE(BM_Convert, commas, Plan::Commas)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Convert, semicolons, Plan::Semicolons)->Unit(benchmark::kMillisecond);
@@ -125,7 +125,7 @@ void BM_ScanLines(benchmark::State& state, Plan kind) {
     }
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(bytes.size()));
-  state.SetLabel(rungwell::ScanPathName(rungwell::BestScanPath()));
+  state.SetLabel(rungwell::ScanPathName(rungwell::ChosenScanPath()));
 }
 BENCHMARK_CAPTURE(BM_ScanLines, commas, Plan::Commas)->Unit(benchmark::kMillisecond);
 

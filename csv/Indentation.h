@@ -9,7 +9,6 @@
 #include <string_view>
 
 #include "csv/Dialect.h"
-#include "csv/LineScanner.h"
 #include "io/BufferSizes.h"
 
 namespace rungwell {
@@ -17,10 +16,15 @@ namespace rungwell {
 // Put in front of a line once for each level above 1.
 inline constexpr std::string_view IndentUnit = "  ";
 
-// How many times IndentUnit goes in front of a line of the given level:
-// once per level above 1, so never for levels of 1 and below.
+// The deepest level that indents. A number beyond it is no level but a budget,
+// a year or an id in the wrong column, and indenting by it would write
+// kilobytes to gigabytes of spaces per line; such a line is copied unchanged.
+inline constexpr std::int32_t MaxLevel = 1000;
+
+// How many times IndentUnit goes in front of a line of the given level: once
+// per level above 1, so never for levels of 1 and below, nor above MaxLevel.
 constexpr std::uint64_t IndentCount(std::int32_t level) noexcept {
-  return level > 1 ? static_cast<std::uint64_t>(level) - 1 : 0;
+  return level > 1 && level <= MaxLevel ? static_cast<std::uint64_t>(level) - 1 : 0;
 }
 
 // The deepest indentation there is, in IndentUnit's spaces written in the

@@ -3,115 +3,13 @@
 #include <algorithm>
 #include <cstring>
 
-#include "csv/Vectors.h"
+#include "csv/simd/Kernels.h"
 #include "io/CsvFileHandle.h"
 #include "io/OutputFile.h"
 
 namespace rungwell {
 
 namespace {
-
-// Copies count bytes in steps of 64, which become a few vector moves, where a
-// call to memcpy would first have to look at the size. The first Ahead bytes
-// are copied whatever count is, so that the usual short piece takes no
-// branch that depends on its length. Up to Ahead or 63 bytes past the end of
-// either side are read or overwritten.
-constexpr std::size_t CopyStep = 64;
-constexpr std::size_t LineAhead = 128;   // most lines of a plan are shorter
-constexpr std::size_t SpacesAhead = 64;  // most indentation is
-static_assert(LineAhead <= CopySlack && SpacesAhead <= CopySlack, "the buffers have room to copy ahead");
-
-struct Copy16 {
-  template <std::size_t Ahead>
-  static RUNGWELL_INLINE void Over(char* to, const char* from, std::size_t count) noexcept {
-    std::memcpy(to, from, Ahead);
-    for (std::size_t done = Ahead; done < count; done += CopyStep) {
-      std::memcpy(to + done, from + done, CopyStep);
-    }
-  }
-};
-
-#ifdef RUNGWELL_X86
-struct Copy32 {
-  RUNGWELL_TARGET(RUNGWELL_AVX2) static inline void Step(char* to, const char* from) noexcept {
-    const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from));
-    const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + 32));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(to), low);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + 32), high);
-  }
-  template <std::size_t Ahead>
-  RUNGWELL_TARGET(RUNGWELL_AVX2)
-  static inline void Over(char* to, const char* from, std::size_t count) noexcept {
-    for (std::size_t done = 0; done < Ahead; done += CopyStep) {
-      Step(to + done, from + done);
-    }
-    for (std::size_t done = Ahead; done < count; done += CopyStep) {
-      Step(to + done, from + done);
-    }
-  }
-};
-
-struct Copy64 {
-  template <std::size_t Ahead>
-  RUNGWELL_TARGET(RUNGWELL_AVX512)
-  static inline void Over(char* to, const char* from, std::size_t count) noexcept {
-    for (std::size_t done = 0; done < Ahead; done += CopyStep) {
-      _mm512_storeu_si512(to + done, _mm512_loadu_si512(from + done));
-    }
-    for (std::size_t done = Ahead; done < count; done += CopyStep) {
-      _mm512_storeu_si512(to + done, _mm512_loadu_si512(from + done));
-    }
-  }
-};
-#endif
-
-// Puts lines and their indentation together for as long as they fit in the
-// sink's block and their bytes are all in the piece; next is where it stopped.
-template <typename Copy>
-RUNGWELL_INLINE void AssembleWith(LineConverter::Assembly& run) noexcept {
-  for (; run.next != run.end; ++run.next) {
-    if (run.done < run.offset) {
-      return;
-    }
-    const auto length = static_cast<std::size_t>(run.next->lineStart - run.done);
-    const std::size_t spacing = static_cast<std::size_t>(run.next->units) * run.unitBytes;
-    if (length + spacing > static_cast<std::size_t>(run.limit - run.out)) {
-      return;
-    }
-    Copy::template Over<LineAhead>(run.out, run.input + (run.done - run.offset), length);
-    Copy::template Over<SpacesAhead>(run.out + length, run.spaces, spacing);
-    run.out += length + spacing;
-    run.done = run.next->lineStart;
-  }
-}
-
-void Assemble16(LineConverter::Assembly& run) noexcept {
-  AssembleWith<Copy16>(run);
-}
-
-#ifdef RUNGWELL_X86
-RUNGWELL_TARGET(RUNGWELL_AVX2) void Assemble32(LineConverter::Assembly& run) noexcept {
-  AssembleWith<Copy32>(run);
-}
-
-RUNGWELL_TARGET(RUNGWELL_AVX512) void Assemble64(LineConverter::Assembly& run) noexcept {
-  AssembleWith<Copy64>(run);
-}
-#endif
-
-// The widest copy the scan's choice of instructions allows.
-LineConverter::Assembler AssemblerFor(ScanPath path) {
-#ifdef RUNGWELL_X86
-  if (path == ScanPath::Avx512) {
-    return &Assemble64;
-  }
-  if (path == ScanPath::Avx2) {
-    return &Assemble32;
-  }
-#endif
-  (void)path;
-  return &Assemble16;
-}
 
 // Even, so that no 16-bit character is cut.
 constexpr std::size_t CachedPiece = std::size_t{64} << 10;
@@ -124,14 +22,14 @@ constexpr std::size_t HeldPiece = std::size_t{1} << 20;
 
 }  // namespace
 
-LineConverter::LineConverter(const Dialect& dialect, ByteSink& output, CsvFileHandle* input)
-    : scanner(dialect, dialect.markSize),
+LineConverter::LineConverter(const Dialect& dialect, ByteSink& output, CsvFileHandle* input, ScanPath path)
+    : scanner(dialect, dialect.markSize, path),
       indentation(dialect),
       scanStart(dialect.markSize),
       unitSize(dialect.UnitSize()),
       sink(output),
       again(input),
-      assemble(AssemblerFor(BestScanPath())) {}
+      assemble(KernelsFor(path).assemble) {}
 
 bool LineConverter::Convert(std::uint64_t offset, std::string_view bytes, bool final) {
   if (bytes.empty() && !final) {
@@ -191,15 +89,13 @@ bool LineConverter::ConvertPiece(std::uint64_t offset, std::string_view bytes, b
   run.offset = offset;
   run.spaces = indentation.Data();
   run.unitBytes = indentation.UnitBytes();
-  run.done = emitted;
   for (;;) {
     std::size_t room = 0;
     char* const free = sink.Free(room);
     run.out = free;
     run.limit = free + room;
-    assemble(run);
+    assemble(run, emitted);
     sink.Fill(static_cast<std::size_t>(run.out - free));
-    emitted = run.done;
     if (run.next == run.end) {
       break;
     }
@@ -208,7 +104,6 @@ bool LineConverter::ConvertPiece(std::uint64_t offset, std::string_view bytes, b
         !sink.Write(std::string_view(run.spaces, static_cast<std::size_t>(run.next->units) * run.unitBytes))) {
       return false;
     }
-    run.done = emitted;
     ++run.next;
   }
   if (!CopyInput(offset, bytes, ready)) {

@@ -9,9 +9,11 @@
 #include "csv/Dialect.h"
 #include "csv/Indentation.h"
 #include "csv/LineScanner.h"
+#include "csv/ScanPath.h"
 
 namespace rungwell {
 
+struct Assembly;
 class ByteSink;
 class CsvFileHandle;
 class OutputFile;
@@ -24,7 +26,8 @@ class OutputFile;
 class LineConverter {
  public:
   // again: the input to read waiting bytes again from, or null to hold them.
-  LineConverter(const Dialect& dialect, ByteSink& sink, CsvFileHandle* again);
+  // The scan and the copies both take the instructions of path.
+  LineConverter(const Dialect& dialect, ByteSink& sink, CsvFileHandle* again, ScanPath path = ChosenScanPath());
 
   // Takes the input's next bytes, which start at offset; final with the last.
   // Pieces may end anywhere, inside a 16-bit character too. False when a
@@ -32,21 +35,6 @@ class LineConverter {
   bool Convert(std::uint64_t offset, std::string_view bytes, bool final);
 
   const ScanTally& Tally() const noexcept { return scanner.Tally(); }
-
-  // Where putting lines together stands within one piece: kept in one place
-  // of its own, since every byte stored could otherwise change any member.
-  struct Assembly {
-    const LineIndent* next;
-    const LineIndent* end;
-    const char* input;      // the piece's bytes
-    std::uint64_t offset;   // where they start in the input
-    const char* spaces;     // the indentation
-    std::size_t unitBytes;  // of one indent unit
-    std::uint64_t done;     // the input's bytes before this are written
-    char* out;              // where the next byte goes in the sink's block
-    char* limit;            // where the block's room ends
-  };
-  using Assembler = void (*)(Assembly&) noexcept;
 
  private:
   bool ConvertWhole(std::uint64_t offset, std::string_view bytes, bool final);
@@ -65,7 +53,7 @@ class LineConverter {
   std::vector<LineIndent> indents;
   std::uint64_t emitted = 0;  // the input's bytes before this offset are written
   std::string chunk;          // for bytes read again
-  Assembler assemble;
+  void (*assemble)(Assembly&, std::uint64_t&) noexcept;
   int cutByte = -1;  // the first byte of a 16-bit character the last piece cut
 
   // Bytes from emitted on, when they cannot be read again: kept in pieces, so

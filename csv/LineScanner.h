@@ -6,16 +6,10 @@
 #include <vector>
 
 #include "csv/Dialect.h"
+#include "csv/Level.h"
+#include "csv/ScanPath.h"
 
 namespace rungwell {
-
-// Zero-based index of the column that holds a row's level.
-inline constexpr int LevelColumn = 5;
-
-// The deepest level that indents. A number beyond it is no level but a budget,
-// a year or an id in the wrong column, and indenting by it would write
-// kilobytes to gigabytes of spaces per line; such a line is copied unchanged.
-inline constexpr std::int32_t MaxLevel = 1000;
 
 // A line that needs indentation: where it starts in the input, and how many
 // indent units go in front of it.
@@ -35,16 +29,21 @@ struct ScanTally {
   std::uint64_t firstTooDeepLine = 0;  // the first of them, counted from 1
 };
 
-// The ways the scan can classify bytes, narrowest first. Each is chosen only
-// where the processor has it; RUNGWELL_SCAN=<name> in the environment caps the
-// choice, so that every path can be tested on one machine.
-enum class ScanPath { Portable, Sse2, Bmi2, Avx2, Avx512 };
-
-// The widest path this processor runs, within RUNGWELL_SCAN if set.
-ScanPath BestScanPath();
-// Whether this processor can run path.
-bool CanRun(ScanPath path);
-const char* ScanPathName(ScanPath path);
+// Everything the scan carries from one piece to the next; the kernels of
+// each scan path work on it.
+struct ScanState {
+  Dialect dialect;
+  std::uint64_t base = 0;        // offset of the current piece's first byte
+  std::uint64_t lineStart = 0;   // offset of the open line's first byte
+  std::uint64_t fieldStart = 0;  // offset of its level field, once found
+  unsigned separatorsToGo = LevelColumn;
+  std::uint64_t quoteFlip = 0;  // all ones when the line's quoting is odd where the piece starts
+  bool decided = false;         // the open line's level is known and dealt with
+  bool reading = false;         // level holds a level field begun in an earlier piece
+  LevelReading level;
+  bool lastEndedWithCr = false;  // for counting CR LF as one line end
+  ScanTally tally;
+};
 
 // Finds the level of every line of an input fed to it in pieces, in order, of
 // any size (for UTF-16, of an even size until the last). The level is read
@@ -56,14 +55,17 @@ const char* ScanPathName(ScanPath path);
 // is needed to indent it.
 class LineScanner {
  public:
-  // Scans from offset start of the input on (the first byte after any mark).
-  LineScanner(const Dialect& dialect, std::uint64_t start, ScanPath path = BestScanPath());
+  // Scans from offset start of the input on (the first byte after any mark),
+  // with the kernels of path.
+  LineScanner(const Dialect& dialect, std::uint64_t start, ScanPath path = ChosenScanPath());
 
   // Scans the next bytes, appending an indent for each line of level 2 to
   // MaxLevel whose level they made known. With final set they are the last,
   // and end the last line. In 16-bit text, only the last bytes may be of an
   // odd count: a character must not be cut between two calls.
-  void Scan(std::string_view bytes, bool final, std::vector<LineIndent>& indents);
+  void Scan(std::string_view bytes, bool final, std::vector<LineIndent>& indents) {
+    kernel(state, bytes, final, indents);
+  }
 
   // The line that the scanned bytes end in, if they do not end with a line
   // end: where it starts, and whether its level is still unknown.
@@ -72,44 +74,9 @@ class LineScanner {
 
   const ScanTally& Tally() const noexcept { return state.tally; }
 
-  // Reading a level as it goes, a character at a time: C-locale white space
-  // skipped, an optional sign, then decimal digits up to the first other
-  // character; no digits give 0. Values beyond 32 bits are clamped. A
-  // leading quotation mark ends the reading at once, with no number; what
-  // follows it is looked at only to tell a quoted number from other text.
-  struct LevelReading {
-    enum class Phase : std::uint8_t { Space, Sign, Digits, QuotedSpace, QuotedSign, Done };
-    Phase phase = Phase::Space;
-    bool negative = false;
-    bool digits = false;
-    bool quotedNumber = false;
-    std::int64_t magnitude = 0;
-
-    std::int32_t Level() const noexcept;
-  };
-
-  // Everything the scan carries from one piece to the next.
-  struct State {
-    Dialect dialect;
-    std::uint64_t base = 0;        // offset of the current piece's first byte
-    std::uint64_t lineStart = 0;   // offset of the open line's first byte
-    std::uint64_t fieldStart = 0;  // offset of its level field, once found
-    unsigned separatorsToGo = LevelColumn;
-    std::uint64_t quoteFlip = 0;  // all ones when the line's quoting is odd where the piece starts
-    bool decided = false;         // the open line's level is known and dealt with
-    bool reading = false;         // reading holds a level field begun in an earlier piece
-    LevelReading level;
-    bool lastEndedWithCr = false;  // for counting CR LF as one line end
-    ScanTally tally;
-  };
-
  private:
-  using Kernel = void (*)(State&, std::string_view, bool, std::vector<LineIndent>&);
-  State state;
-  Kernel kernel;
+  ScanState state;
+  void (*kernel)(ScanState&, std::string_view, bool, std::vector<LineIndent>&);
 };
-
-// Reads a level the way LineScanner does, from a whole field of 8-bit text.
-std::int32_t ParseLevel(std::string_view text) noexcept;
 
 }  // namespace rungwell

@@ -5,6 +5,7 @@
 // path, fed whole or cut in two anywhere.
 #include <cstdint>
 #include <cstdlib>
+#include <iterator>
 #include <string_view>
 #include <vector>
 
@@ -49,8 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                               {Encoding::Utf16Le, 0, '\t', (choice & 4U) != 0},
                               {Encoding::Utf16Be, 0, ',', (choice & 4U) != 0}};
   const Dialect& dialect = dialects[choice & 3U];
-  const ScanPath paths[] = {ScanPath::Portable, ScanPath::Sse2, ScanPath::Bmi2, ScanPath::Avx2, ScanPath::Avx512};
-  const ScanPath path = paths[(choice >> 3U) % 5];
+  const ScanPath path = AllScanPaths[(choice >> 3U) % std::size(AllScanPaths)];
   // A 16-bit character is never cut between pieces.
   const std::size_t cut =
       std::max(dialect.markSize, std::min(std::size_t{cutAt} * 4U, bytes.size())) & ~(dialect.UnitSize() - 1);

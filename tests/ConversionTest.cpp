@@ -187,6 +187,7 @@ Line Row(std::size_t length, std::string_view terminator, bool levelLate = false
 // indentation follows).
 TEST(ConvertLines, IndentsLinesWhereBlocksMeet) {
   const std::size_t block = ReadBlockSize;
+  const std::size_t beyondWindow = (LineEndWindow / block + 1) * block;  // the first block edge past it
   const Line plain = {"next,line\n", 0};
   struct Case {
     std::string name;
@@ -196,8 +197,9 @@ TEST(ConvertLines, IndentsLinesWhereBlocksMeet) {
       {"line straddles the edge", {Row(block - 10, "\n"), Row(30, "\n"), Row(20, "\n")}},
       {"level field across the edge", {Row(block - 5, "\n"), Row(30, "\n")}},
       {"CR and LF on either side of the edge", {Row(block + 1, "\r\n"), Row(20, "\r\n")}},
+      // (An LF in the window that tells the line ends would make it an LF file.)
       {"CR file, CR last in a block and LF first in the next",
-       {Row(20, "\r"), Row(block - 21, "\r"), {"\n", 0}, Row(20, "\r"), Row(20, "\r", true)}},
+       {Row(20, "\r"), Row(beyondWindow - 21, "\r"), {"\n", 0}, Row(20, "\r"), Row(20, "\r", true)}},
       {"line ends on the edge", {Row(block, "\n"), Row(20, "\n")}},
       {"line longer than a block among short ones", {Row(20, "\n"), Row(2 * block + 5, "\n"), Row(20, "\n")}},
       {"level two blocks into its line", {Row(20, "\n"), Row(2 * block + 5, "\n", true), Row(20, "\n")}},

@@ -17,7 +17,7 @@ using Indents = std::vector<LineIndent>;
 // Every scan path this processor can run: each must give the same answers.
 std::vector<ScanPath> RunnablePaths() {
   std::vector<ScanPath> paths;
-  for (const ScanPath path : {ScanPath::Portable, ScanPath::Sse2, ScanPath::Bmi2, ScanPath::Avx2, ScanPath::Avx512}) {
+  for (const ScanPath path : AllScanPaths) {
     if (CanRun(path)) {
       paths.push_back(path);
     }

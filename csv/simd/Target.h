@@ -8,6 +8,7 @@
 #include <immintrin.h>
 #define RUNGWELL_X86 1
 #define RUNGWELL_TARGET(features) __attribute__((target(features)))
+#define RUNGWELL_BMI2 "bmi,bmi2,popcnt"
 #define RUNGWELL_AVX2 "avx2,bmi,bmi2,popcnt,pclmul"
 #define RUNGWELL_AVX512 "avx512f,avx512bw,avx2,bmi,bmi2,popcnt,pclmul"
 #endif

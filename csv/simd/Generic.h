@@ -1,0 +1,279 @@
+#pragma once
+
+// The scan and the assembly of lines, written once for every scan path. Each
+// path supplies three parts, compiled for its own instructions (see
+// Kernels.cpp):
+//   Vector: Load(64 bytes) and Equal(block, byte), a 64-bit mask of the
+//           bytes equal to it;
+//   Bits:   Count(mask), Nth(mask, n), the index of its (n+1)th set bit, and
+//           PrefixParity(mask), the running parity of its bits;
+//   Copy:   Over<Ahead>(to, from, count), a copy that may run past its end.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+#include <vector>
+
+#include "csv/Dialect.h"
+#include "csv/Indentation.h"
+#include "csv/Level.h"
+#include "csv/LineScanner.h"
+#include "csv/simd/Kernels.h"
+#include "csv/simd/Portable.h"
+#include "csv/simd/Target.h"
+
+namespace rungwell::simd {
+
+using Indents = std::vector<LineIndent>;
+
+// Bit i is set where byte i of a 64-byte block is the last byte of a line
+// end, a separator or a quotation mark. Marking a character at its last byte
+// lets 16-bit text use the same arithmetic as 8-bit text: the character after
+// it starts one bit further on.
+struct BlockMasks {
+  std::uint64_t lineEnds;
+  std::uint64_t separators;
+  std::uint64_t quotes;
+};
+
+// All ones when bit i of bits is set, else zero.
+RUNGWELL_INLINE std::uint64_t SpreadBit(std::uint64_t bits, unsigned i) noexcept {
+  return std::uint64_t{0} - ((bits >> i) & 1U);
+}
+
+inline constexpr std::uint16_t Lf = '\n';
+inline constexpr std::uint16_t Cr = '\r';
+inline constexpr std::uint16_t Quote = '"';
+
+template <Encoding E>
+inline constexpr std::size_t UnitSize = E == Encoding::Bytes ? 1 : 2;
+
+// The character whose first byte is at p.
+template <Encoding E>
+RUNGWELL_INLINE std::uint16_t UnitAt(const char* p) noexcept {
+  const unsigned first = static_cast<unsigned char>(p[0]);
+  if constexpr (E == Encoding::Bytes) {
+    return static_cast<std::uint16_t>(first);
+  } else {
+    const unsigned second = static_cast<unsigned char>(p[1]);
+    return static_cast<std::uint16_t>(E == Encoding::Utf16Le ? first | second << 8U : first << 8U | second);
+  }
+}
+
+// The bits of the odd bytes: the last byte of each 16-bit character.
+inline constexpr std::uint64_t OddBytes = 0xAAAAAAAAAAAAAAAAU;
+
+// Where a 16-bit character is, from where its low and its high byte match.
+template <Encoding E>
+RUNGWELL_INLINE std::uint64_t Characters(std::uint64_t low, std::uint64_t high) noexcept {
+  return E == Encoding::Utf16Le ? (low << 1U) & high & OddBytes : low & (high << 1U) & OddBytes;
+}
+
+template <typename Vector, Encoding E>
+RUNGWELL_INLINE BlockMasks Classify(const char* bytes, const Dialect& dialect) noexcept {
+  const typename Vector::Block block = Vector::Load(bytes);
+  BlockMasks masks{};
+  if constexpr (E == Encoding::Bytes) {
+    masks.lineEnds = Vector::Equal(block, Lf) | (dialect.crLineEnds ? Vector::Equal(block, Cr) : 0);
+    masks.separators = Vector::Equal(block, static_cast<unsigned char>(dialect.separator));
+    masks.quotes = Vector::Equal(block, Quote);
+  } else {
+    const std::uint64_t zero = Vector::Equal(block, 0);
+    const auto separatorHigh = static_cast<unsigned char>(dialect.separator >> 8U);
+    const std::uint64_t high = separatorHigh == 0 ? zero : Vector::Equal(block, separatorHigh);
+    masks.lineEnds = Characters<E>(Vector::Equal(block, Lf), zero) |
+                     (dialect.crLineEnds ? Characters<E>(Vector::Equal(block, Cr), zero) : 0);
+    masks.separators = Characters<E>(Vector::Equal(block, static_cast<unsigned char>(dialect.separator)), high);
+    masks.quotes = Characters<E>(Vector::Equal(block, Quote), zero);
+  }
+  return masks;
+}
+
+// The scan counts the separators before the level field, so there must be
+// some, and picks the last of them by its rank in a 64-bit mask.
+static_assert(LevelColumn > 0 && LevelColumn <= 64, "the scan handles level columns 1 to 64");
+
+// Counts off the separators that the open line has in the block at offset
+// at, and notes where the level field starts should it be among them. Where
+// it starts varies from line to line, so the choice is made without branches.
+template <typename Bits>
+RUNGWELL_INLINE void PassSeparators(ScanState& line, std::uint64_t separators, std::uint64_t at) noexcept {
+  const unsigned count = Bits::Count(separators);
+  const bool reached = line.separatorsToGo > 0 && count >= line.separatorsToGo;
+  const unsigned last = Bits::Nth(separators, line.separatorsToGo > 0 ? line.separatorsToGo - 1 : 0);
+  line.fieldStart = reached ? at + last + 1 : line.fieldStart;
+  line.separatorsToGo = count >= line.separatorsToGo ? 0 : line.separatorsToGo - count;
+}
+
+// The open line's level is known, as reading tells it: the line gets an
+// indent if it should have one, and the tally counts what it showed.
+RUNGWELL_INLINE void Record(ScanState& line, const LevelReading& reading, Indents& indents) {
+  ScanTally& tally = line.tally;
+  tally.levelFields += line.separatorsToGo == 0 ? 1 : 0;
+  tally.numbers += reading.digits ? 1 : 0;
+  tally.quotedNumbers += reading.quotedNumber ? 1 : 0;
+  const std::int32_t level = reading.Level();
+  if (const std::uint64_t units = IndentCount(level)) {
+    // Filled in place: a whole struct built aside is stored in two halves
+    // and loaded back in one, which the processor cannot forward.
+    LineIndent& indent = indents.emplace_back();
+    indent.lineStart = line.lineStart;
+    indent.units = units;
+    ++tally.indented;
+  } else if (level > MaxLevel && tally.tooDeep++ == 0) {
+    tally.firstTooDeepLine = tally.lines + 1;
+  }
+}
+
+// Reads the characters of a level field from offset at of bytes up to end
+// into reading; true once the field is read. A field read from its start
+// whose first character is a digit and whose second is none is read at once,
+// as most levels are one digit.
+template <Encoding E>
+RUNGWELL_INLINE bool ReadLevel(LevelReading& reading, const char* bytes, std::size_t at, std::size_t end,
+                               std::uint16_t separator, bool fromStart) noexcept {
+  constexpr std::size_t Unit = UnitSize<E>;
+  if (fromStart && end - at >= 2 * Unit) {
+    const std::uint16_t first = UnitAt<E>(bytes + at);
+    if (IsDigit(first) && !IsDigit(UnitAt<E>(bytes + at + Unit)) && first != separator) {
+      reading.digits = true;
+      reading.magnitude = first - '0';
+      reading.phase = LevelReading::Phase::Done;
+      return true;
+    }
+  }
+  for (; at + Unit <= end; at += Unit) {
+    if (!reading.Take(UnitAt<E>(bytes + at), separator)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// The open line ends at offset end of bytes; its characters end at unitsEnd
+// (short of end only by the odd last byte of a 16-bit file).
+template <Encoding E>
+RUNGWELL_INLINE void EndLine(ScanState& line, std::string_view bytes, std::size_t end, std::size_t unitsEnd,
+                             Indents& indents) {
+  constexpr std::size_t Unit = UnitSize<E>;
+  if (!line.decided && line.separatorsToGo > 0) {
+    Record(line, LevelReading{}, indents);
+  } else if (!line.decided) {
+    // Read aside, where the compiler can keep it in registers, and from
+    // nothing where the field starts in these bytes, which lets it see what
+    // the reading of a one-digit level comes to.
+    const bool fromStart = !line.reading;
+    LevelReading reading = fromStart ? LevelReading{} : line.level;
+    (void)ReadLevel<E>(reading, bytes.data(), fromStart ? static_cast<std::size_t>(line.fieldStart - line.base) : 0,
+                       unitsEnd, line.dialect.separator, fromStart);
+    Record(line, reading, indents);
+  }
+  bool secondHalfOfCrLf = false;
+  if (line.dialect.crLineEnds && unitsEnd >= Unit) {
+    const std::uint16_t last = UnitAt<E>(bytes.data() + unitsEnd - Unit);
+    secondHalfOfCrLf = line.lastEndedWithCr && last == Lf && line.base + end - line.lineStart == Unit;
+    line.lastEndedWithCr = last == Cr;
+  }
+  line.tally.lines += secondHalfOfCrLf ? 0 : 1;
+  line.lineStart = line.base + end;
+  line.separatorsToGo = LevelColumn;
+  line.decided = false;
+  line.reading = false;
+  line.level = {};
+}
+
+// Each 64-byte block is classified once. Its line ends end lines; its
+// separators and quotation marks matter only until a line's level field is
+// found. A separator divides fields when the quotation marks before it on its
+// line are even in number. That is the quote-toggle rule seen from the line's
+// start: since a field can only end while its toggle is off, every field
+// starts with it off, and a line-wide parity gives the same fields as one kept
+// per field. The parity form lets a whole block be judged at once, from the
+// parity of the block's own marks, flipped where the line started at an odd
+// count.
+template <typename Vector, typename Bits, Encoding E>
+RUNGWELL_INLINE void ScanPiece(ScanState& line, std::string_view bytes, bool final, Indents& indents) {
+  // A 16-bit character is never cut: an odd last byte belongs to no character.
+  constexpr std::size_t Unit = UnitSize<E>;
+  const std::size_t units = bytes.size() & ~(Unit - 1);
+  for (std::size_t at = 0; at < units; at += BlockSize) {
+    const char* block = bytes.data() + at;
+    // The last, partial block is read from a zero-padded copy, so that no byte
+    // past the input is touched; a zero byte is no character the scan looks for.
+    char tail[BlockSize];
+    if (units - at < BlockSize) {
+      std::memset(tail, 0, sizeof tail);
+      std::memcpy(tail, block, units - at);
+      block = tail;
+    }
+    const BlockMasks masks = Classify<Vector, E>(block, line.dialect);
+    const std::uint64_t parity = Bits::PrefixParity(masks.quotes);
+    std::uint64_t ahead = ~std::uint64_t{0};  // bits of the block from the open line's start on
+    for (std::uint64_t lineEnds = masks.lineEnds;; lineEnds &= lineEnds - 1) {
+      const std::uint64_t lineEnd = lineEnds & (std::uint64_t{0} - lineEnds);  // the lowest, or none
+      // The line's part of the block: through its end, or to the block's end.
+      const std::uint64_t part = ahead & ((lineEnd << 1U) - 1);
+      PassSeparators<Bits>(line, masks.separators & part & ~(parity ^ line.quoteFlip), line.base + at);
+      if (lineEnd == 0) {
+        // The line goes on into the next block, quoted as it is at this one's end.
+        line.quoteFlip = SpreadBit(parity ^ line.quoteFlip, BlockSize - 1);
+        break;
+      }
+      const std::size_t end = at + LowestBit(lineEnd) + 1;
+      EndLine<E>(line, bytes, end, end, indents);
+      // The next line starts unquoted, whatever the marks before it.
+      line.quoteFlip = SpreadBit(parity, LowestBit(lineEnd));
+      ahead = ~((lineEnd << 1U) - 1);
+    }
+  }
+  if (final) {
+    if (line.lineStart < line.base + bytes.size()) {
+      EndLine<E>(line, bytes, bytes.size(), units, indents);
+    }
+  } else if (!line.decided && line.separatorsToGo == 0) {
+    // The level field begins in these bytes or went on into them.
+    const bool fromStart = !line.reading;
+    line.reading = true;
+    if (ReadLevel<E>(line.level, bytes.data(), fromStart ? static_cast<std::size_t>(line.fieldStart - line.base) : 0,
+                     units, line.dialect.separator, fromStart)) {
+      // The level is known before the line ends: the rest of it can go as it comes.
+      Record(line, line.level, indents);
+      line.decided = true;
+    }
+  }
+  line.base += bytes.size();
+}
+
+// Bytes copied past a line's or an indentation's end whatever its length:
+// most lines of a plan are shorter, and most indentation is.
+inline constexpr std::size_t LineAhead = 128;
+inline constexpr std::size_t SpacesAhead = 64;
+static_assert(LineAhead <= CopySlack && SpacesAhead <= CopySlack, "the buffers have room to copy ahead");
+
+// Puts lines and their indentation together for as long as they fit in the
+// sink's block and their bytes since emitted are all in the block.
+template <typename Copy>
+RUNGWELL_INLINE void AssembleWith(Assembly& run, std::uint64_t& emitted) noexcept {
+  // Worked on in locals: every byte stored through out could otherwise be
+  // taken to change them, and they would be loaded again after each copy.
+  const LineIndent* next = run.next;
+  char* out = run.out;
+  std::uint64_t done = emitted;
+  for (; next != run.end && done >= run.offset; ++next) {
+    const auto length = static_cast<std::size_t>(next->lineStart - done);
+    const std::size_t spacing = static_cast<std::size_t>(next->units) * run.unitBytes;
+    if (length + spacing > static_cast<std::size_t>(run.limit - out)) {
+      break;
+    }
+    Copy::template Over<LineAhead>(out, run.input + (done - run.offset), length);
+    Copy::template Over<SpacesAhead>(out + length, run.spaces, spacing);
+    out += length + spacing;
+    done = next->lineStart;
+  }
+  run.next = next;
+  run.out = out;
+  emitted = done;
+}
+
+}  // namespace rungwell::simd
