@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "csv/ByteSink.h"
 #include "csv/Dialect.h"
-#include "io/BufferSizes.h"
 
 namespace rungwell {
 

@@ -9,10 +9,11 @@
 #include <utility>
 #include <vector>
 
-#include "csv/LineConverter.h"
-#include "csv/LineScanner.h"
+#include "csv/Indentation.h"
+#include "csv/Level.h"
 #include "driver/CommandLine.h"
 #include "driver/Console.h"
+#include "driver/FileConversion.h"
 #include "driver/OutputPath.h"
 #include "io/CsvFileHandle.h"
 #include "io/OutputFile.h"

@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "csv/LineConverter.h"
+#include "driver/FileConversion.h"
 #include "io/CsvFileHandle.h"
 #include "io/OutputFile.h"
 #include "tests/PlainRules.h"

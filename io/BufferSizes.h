@@ -28,8 +28,8 @@ inline constexpr std::size_t OutputBufferSize = std::size_t{1} << 20;
 #endif
 
 // Bytes past the end of every read and output buffer that may be read or
-// overwritten, so that short pieces are copied in fixed steps instead of by
-// a call that must first look at their size.
-inline constexpr std::size_t CopySlack = 128;
+// overwritten, for code that copies short pieces in fixed steps instead of
+// by a call that must first look at their size.
+inline constexpr std::size_t BufferSlack = 128;
 
 }  // namespace rungwell

@@ -104,7 +104,7 @@ bool CsvFileHandle::Open(const std::string& path) {
   if (const std::error_code cause = file.Open(path)) {
     return Fail(cause);
   }
-  buffer.reset(new (std::nothrow) char[ReadBlockSize + CopySlack]);
+  buffer.reset(new (std::nothrow) char[ReadBlockSize + BufferSlack]);
   if (!buffer) {
     return Fail(std::make_error_code(std::errc::not_enough_memory));
   }
@@ -137,7 +137,7 @@ bool CsvFileHandle::ReadBlock(std::string_view& bytes) {
       return false;
     }
     if (!atEnd && file.IsRegular()) {
-      std::unique_ptr<char[]> second(new (std::nothrow) char[ReadBlockSize + CopySlack]);
+      std::unique_ptr<char[]> second(new (std::nothrow) char[ReadBlockSize + BufferSlack]);
       if (second) {
         readAhead = std::make_unique<ReadAhead>(file, std::move(second));
       }

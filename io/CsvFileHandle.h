@@ -33,7 +33,7 @@ class CsvFileHandle {
 
   // The next block of the file: ReadBlockSize bytes, fewer only where the
   // file ends. False at the end of the file and after a read error.
-  // CopySlack bytes past those given may be read (they hold anything).
+  // BufferSlack bytes past those given may be read (they hold anything).
   // The bytes stay valid until the next ReadBlock or Close.
   bool ReadBlock(std::string_view& bytes);
 

@@ -22,7 +22,7 @@ class OutputFile::Writer {
   explicit Writer(UnfinishedFile& destination) : file(destination) {
     for (auto& storage : blocks) {
       // Left unset: every byte is written before it is read.
-      storage.reset(new char[OutputBufferSize + CopySlack]);
+      storage.reset(new char[OutputBufferSize + BufferSlack]);
       (void)empty.Push(storage.get());
     }
   }

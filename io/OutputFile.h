@@ -12,30 +12,6 @@
 
 namespace rungwell {
 
-// Where converted bytes go: blocks of memory, filled either through Write or
-// directly, which is faster for the many short pieces of a conversion.
-class ByteSink {
- public:
-  virtual ~ByteSink() = default;
-
-  // The free part of the block being filled: room bytes from the result on
-  // may be written, and CopySlack bytes after them may be overwritten with
-  // anything. Null, with room 0, once writing has failed.
-  virtual char* Free(std::size_t& room) noexcept = 0;
-
-  // Keeps count bytes written at Free() as written.
-  virtual void Fill(std::size_t count) noexcept = 0;
-
-  // Writes bytes of any length, moving on to new blocks as they fill. False
-  // once anything has failed; later calls then do nothing.
-  virtual bool Write(std::string_view bytes) = 0;
-
- protected:
-  ByteSink() = default;
-  ByteSink(const ByteSink&) = default;
-  ByteSink& operator=(const ByteSink&) = default;
-};
-
 // A file that appears whole or not at all: only when every write and the
 // checks of closing it have succeeded does Commit give it its name, replacing
 // what stood at the path before. Until then, and after any failure, nothing
@@ -44,7 +20,7 @@ class ByteSink {
 // Bytes are gathered into blocks. Once the first block is full, a writer
 // thread takes over the writing, so that the caller fills the next blocks
 // while earlier ones go to the file; a small file is written at Commit alone.
-class OutputFile final : public ByteSink {
+class OutputFile {
  public:
   explicit OutputFile(std::string path);
   ~OutputFile();
@@ -57,9 +33,10 @@ class OutputFile final : public ByteSink {
   // Error() set.
   bool Create(unsigned permissions = DefaultPermissions);
 
-  // False once anything has failed, here or in the writer; later calls then
-  // do nothing. A failed write may be seen only at a later call or at Commit.
-  bool Write(std::string_view bytes) override {
+  // Writes bytes of any length, moving on to new blocks as they fill. False
+  // once anything has failed, here or in the writer; later calls then do
+  // nothing. A failed write may be seen only at a later call or at Commit.
+  bool Write(std::string_view bytes) {
     // Most lines fit into what is left of the block; only the rest takes
     // the slow path.
     if (bytes.size() <= OutputBufferSize - filled && block != nullptr) {
@@ -70,12 +47,20 @@ class OutputFile final : public ByteSink {
     return WriteSlow(bytes);
   }
 
-  char* Free(std::size_t& room) noexcept override {
+  // The free part of the block being filled, moving on to an empty block
+  // first when it is full: room bytes from the result on, at least one, may
+  // be written, and BufferSlack bytes after them may be overwritten with
+  // anything. Null, with room 0, once writing has failed.
+  char* Free(std::size_t& room) {
+    if (filled == OutputBufferSize && block != nullptr) {
+      (void)HandOver();
+    }
     room = block != nullptr ? OutputBufferSize - filled : 0;
     return block != nullptr ? block + filled : nullptr;
   }
 
-  void Fill(std::size_t count) noexcept override { filled += count; }
+  // Keeps count bytes written at Free() as written.
+  void Fill(std::size_t count) noexcept { filled += count; }
 
   // Writes out what is left and puts the file in place.
   bool Commit();
