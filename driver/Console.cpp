@@ -5,7 +5,6 @@
 #include <cstdlib>
 
 #ifdef _WIN32
-#include <climits>
 #include <string>
 
 #include "io/Win32.h"
@@ -48,34 +47,18 @@ HANDLE ConsoleOf(StandardStream stream) {
 // Windows too old to honour that, the arguments and the system's messages
 // arrive in the legacy ANSI code page, and this reads them in it all the same.
 // Line ends become CRLF, as the C runtime's text mode writes them elsewhere.
-std::error_code Widen(std::string_view text, std::wstring& wide) {
-  if (text.size() > static_cast<std::size_t>(INT_MAX)) {
-    return std::make_error_code(std::errc::value_too_large);
+std::error_code WriteToConsole(HANDLE console, std::string_view text) {
+  std::wstring converted;
+  if (const std::error_code error = Widen(text, TextUse::Display, converted)) {
+    return error;
   }
-  const int size = static_cast<int>(text.size());
-  const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
-  if (length <= 0) {
-    return LastWin32Error();
-  }
-  std::wstring converted(static_cast<std::size_t>(length), L'\0');
-  if (MultiByteToWideChar(CP_ACP, 0, text.data(), size, converted.data(), length) != length) {
-    return LastWin32Error();
-  }
-  wide.clear();
+  std::wstring wide;
   wide.reserve(converted.size() + 8);
   for (const wchar_t c : converted) {
     if (c == L'\n') {
       wide.push_back(L'\r');
     }
     wide.push_back(c);
-  }
-  return {};
-}
-
-std::error_code WriteToConsole(HANDLE console, std::string_view text) {
-  std::wstring wide;
-  if (const std::error_code error = Widen(text, wide)) {
-    return error;
   }
   // Older consoles refuse a single write much beyond 64 KB.
   return WriteAllTo(console, wide.data(), wide.size(), 8192, WriteConsoleW);

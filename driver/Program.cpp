@@ -19,8 +19,8 @@
 #include "io/OutputFile.h"
 
 #ifdef _WIN32
+#include "driver/Wildcards.h"
 #include "io/Win32.h"
-#include "io/WindowsPath.h"
 #endif
 
 namespace rungwell {

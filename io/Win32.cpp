@@ -1,22 +1,12 @@
 #include "io/Win32.h"
 
 #include <cerrno>
+#include <climits>
 #include <string>
 
 namespace rungwell {
 
 namespace {
-
-// In the ANSI code page, which the manifest makes UTF-8, because that is how
-// everything the program prints is read.
-std::string Narrow(const wchar_t* wide, int size) {
-  const int narrowSize = WideCharToMultiByte(CP_ACP, 0, wide, size, nullptr, 0, nullptr, nullptr);
-  std::string narrow(static_cast<std::size_t>(narrowSize > 0 ? narrowSize : 0), '\0');
-  if (narrowSize > 0) {
-    (void)WideCharToMultiByte(CP_ACP, 0, wide, size, narrow.data(), narrowSize, nullptr, nullptr);
-  }
-  return narrow;
-}
 
 // Codes with no errno value that says the same, in the system's words.
 class Win32Category final : public std::error_category {
@@ -29,7 +19,7 @@ class Win32Category final : public std::error_category {
     const DWORD size =
         FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS,
                        nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::string message = size > 0 ? Narrow(text, static_cast<int>(size)) : std::string();
+    std::string message = size > 0 ? Narrow(std::wstring_view(text, size), TextUse::Display) : std::string();
     (void)LocalFree(text);
     // The system's text is a sentence with a line end; the message goes
     // after "path: " on a line of its own.
@@ -119,6 +109,45 @@ unsigned long Win32CodeFor(int errorNumber) noexcept {
 }
 
 }  // namespace
+
+std::error_code Widen(std::string_view narrow, TextUse use, std::wstring& wide) {
+  wide.clear();
+  if (narrow.empty()) {
+    return {};
+  }
+  if (narrow.size() > static_cast<std::size_t>(INT_MAX)) {
+    return std::make_error_code(use == TextUse::FileName ? std::errc::filename_too_long : std::errc::value_too_large);
+  }
+  const DWORD flags = use == TextUse::FileName ? MB_ERR_INVALID_CHARS : 0;
+  const int size = static_cast<int>(narrow.size());
+  const int wideSize = MultiByteToWideChar(CP_ACP, flags, narrow.data(), size, nullptr, 0);
+  if (wideSize <= 0) {
+    return LastWin32Error();
+  }
+  wide.resize(static_cast<std::size_t>(wideSize));
+  if (MultiByteToWideChar(CP_ACP, flags, narrow.data(), size, wide.data(), wideSize) != wideSize) {
+    const std::error_code error = LastWin32Error();
+    wide.clear();
+    return error;
+  }
+  return {};
+}
+
+std::string Narrow(std::wstring_view wide, TextUse use) {
+  if (wide.empty() || wide.size() > static_cast<std::size_t>(INT_MAX)) {
+    return {};
+  }
+  // Where the code page is UTF-8 every character has its bytes, and the
+  // system takes no flag for it.
+  const DWORD flags = use == TextUse::FileName && GetACP() != CP_UTF8 ? WC_NO_BEST_FIT_CHARS : 0;
+  const int size = static_cast<int>(wide.size());
+  const int narrowSize = WideCharToMultiByte(CP_ACP, flags, wide.data(), size, nullptr, 0, nullptr, nullptr);
+  std::string narrow(static_cast<std::size_t>(narrowSize > 0 ? narrowSize : 0), '\0');
+  if (narrowSize > 0) {
+    (void)WideCharToMultiByte(CP_ACP, flags, wide.data(), size, narrow.data(), narrowSize, nullptr, nullptr);
+  }
+  return narrow;
+}
 
 std::error_code Win32Error(unsigned long code) noexcept {
   if (const int errorNumber = ErrnoFor(code)) {

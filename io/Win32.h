@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <system_error>
 
 #include "io/WriteAll.h"
@@ -36,6 +37,25 @@ std::error_code LastWin32Error() noexcept;
 // the Win32 code that means the same; one with no such code reads as the C
 // runtime words it. The text is in the ANSI code page, like the command line.
 std::string SystemMessage(std::error_code error);
+
+// What text passed between the ANSI code page (which the manifest makes
+// UTF-8, as the command line is) and UTF-16 is for; that decides what
+// becomes of text that has no exact counterpart.
+enum class TextUse {
+  // Shown to the user: bytes that are no text become U+FFFD, and a character
+  // the code page lacks becomes its nearest look-alike.
+  Display,
+  // Names a file: bytes that are no text fail, since a name with U+FFFD is
+  // not the file the user named; a character the code page lacks becomes '?',
+  // which names no file, rather than a look-alike that could name another.
+  FileName,
+};
+
+// The text in UTF-16; empty text is no failure.
+std::error_code Widen(std::string_view narrow, TextUse use, std::wstring& wide);
+
+// The text in the ANSI code page.
+std::string Narrow(std::wstring_view wide, TextUse use);
 
 // Calls attempt, which returns a Win32 error code (0 for success), again
 // while it fails with access denied or a sharing violation, for about a
