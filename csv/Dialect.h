@@ -30,8 +30,14 @@ struct Dialect {
   std::size_t UnitSize() const noexcept { return encoding == Encoding::Bytes ? 1 : 2; }
 };
 
-// How far into a file the choice of line ends looks, after any mark.
+// How far into a file the choice of line ends looks, after any mark. The
+// build with tiny buffers makes it small too, so that the inputs of tests and
+// fuzzers reach past it.
+#ifdef RUNGWELL_TINY_BUFFERS
+inline constexpr std::size_t LineEndWindow = 300;
+#else
 inline constexpr std::size_t LineEndWindow = std::size_t{64} << 10;
+#endif
 
 // Reads the start of a file, fed in order in pieces of any size, until it
 // knows the file's dialect; it never needs more than the mark, the first

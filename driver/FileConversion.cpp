@@ -14,8 +14,8 @@ namespace {
 
 static_assert(BufferSlack >= CopySlack, "the conversion may copy past the ends of the file buffers");
 
-// Bytes read at a time for the dialect.
-constexpr std::size_t DialectChunk = std::size_t{64} << 10;
+// Bytes read at a time for the dialect: the most it usually needs.
+constexpr std::size_t DialectChunk = LineEndWindow;
 
 // The output file as the conversion's sink.
 class FileSink final : public ByteSink {

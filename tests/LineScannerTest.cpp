@@ -14,17 +14,6 @@ namespace {
 using namespace std::string_literals;
 using Indents = std::vector<LineIndent>;
 
-// Every scan path this processor can run: each must give the same answers.
-std::vector<ScanPath> RunnablePaths() {
-  std::vector<ScanPath> paths;
-  for (const ScanPath path : AllScanPaths) {
-    if (CanRun(path)) {
-      paths.push_back(path);
-    }
-  }
-  return paths;
-}
-
 // The real scan of bytes, the start of an input, fed in pieces that end at
 // the given offsets (and at the end), in the shape of the plain model's answer.
 plain::Scan ScanInPieces(std::string_view bytes, const Dialect& dialect, bool final, ScanPath path,
@@ -70,7 +59,7 @@ class LevelFieldTest : public ::testing::TestWithParam<LevelCase> {};
 
 TEST_P(LevelFieldTest, IndentsByTheSixthFieldQuoteAware) {
   const LevelCase& c = GetParam();
-  for (const ScanPath path : RunnablePaths()) {
+  for (const ScanPath path : PathsToTest()) {
     const plain::Scan scan = ScanInPieces(c.line, Dialect{}, true, path);
     EXPECT_EQ(scan.indents, (c.units > 0 ? Indents{{0, c.units}} : Indents{})) << ScanPathName(path);
   }
@@ -129,7 +118,7 @@ TEST(LineScanner, FollowsLinesAndQuotesAcrossBlockAndPieceEdges) {
   for (const Case& c : cases) {
     for (const bool final : {false, true}) {
       const plain::Scan expected = plain::ScanLines(c.text, final, Dialect{});
-      for (const ScanPath path : RunnablePaths()) {
+      for (const ScanPath path : PathsToTest()) {
         // Whole, and cut at every offset around the marker, so that a line
         // whose level is not yet known meets the end of a piece there.
         for (std::size_t cut = 0; cut <= std::min<std::size_t>(c.text.size(), 140); cut += cut < 50 ? 25 : 1) {
@@ -174,7 +163,7 @@ TEST(LineScanner, AgreesWithThePlainRuleOnRandomText) {
   const double densities[] = {0.01, 0.03, 0.1, 0.3};
   const Dialect dialects[] = {
       {}, {Encoding::Bytes, 3, ';', true}, {Encoding::Utf16Le, 2, '\t', false}, {Encoding::Utf16Be, 2, ',', true}};
-  const std::vector<ScanPath> paths = RunnablePaths();
+  const std::vector<ScanPath> paths = PathsToTest();
   for (int i = 0; i < 8000; ++i) {
     const Dialect& dialect = dialects[i % 4];
     // Sparse separators give long fields, so the level field often starts
@@ -284,6 +273,11 @@ TEST(DialectDetector, ReadsTheDialectFromTheStartOfAFile) {
       {"sep line alone", "sep=|", {Encoding::Bytes, 0, '|'}},
       {"sep line of two characters is none", "sep=;;\n", {}},
       {"sep of a quotation mark is none", "sep=\"\n", {}},
+      {"sep of NUL is none",
+       "sep=\0\n1\0a\0b\0c\0d\0"
+       "3\n"s,
+       {}},
+      {"sep line in a CR file", "sep=;\r1;a;b;c;d;3\r", {Encoding::Bytes, 0, ';', true}},
       {"UTF-8 mark",
        "\xEF\xBB\xBF"
        "a;b;c;d;e;f\n",
@@ -300,6 +294,13 @@ TEST(DialectDetector, ReadsTheDialectFromTheStartOfAFile) {
       {"CR line ends, first line by its CR", "a,b\rc;d;e;f;g;h\r", {Encoding::Bytes, 0, ',', true}},
       {"an LF anywhere keeps LF line ends", "a;b;c;d;e;f\rg\n", {Encoding::Bytes, 0, ';'}},
       {"an LF past the window does not", window.substr(1) + "\r\n", {Encoding::Bytes, 0, ',', true}},
+      // The window starts after the mark.
+      {"a CR at the window's end after a mark",
+       "\xEF\xBB\xBF" + window.substr(1) + "\r1,a,b,c,d,3\r",
+       {Encoding::Bytes, 3, ',', true}},
+      {"an LF at the window's end after a mark",
+       "\xEF\xBB\xBF\r" + window.substr(2) + "\n1,a,b,c,d,3\n",
+       {Encoding::Bytes, 3, ','}},
       {"no line end at all", "a,b", {}},
       {"separators past the window", window + "a;b;c;d;e;f\n", {Encoding::Bytes, 0, ';'}},
       {"UTF-16LE: units that hold a comma's byte are no commas",

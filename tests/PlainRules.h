@@ -16,6 +16,7 @@
 #include "csv/Dialect.h"
 #include "csv/Indentation.h"
 #include "csv/LineScanner.h"
+#include "csv/ScanPath.h"
 
 namespace rungwell::plain {
 
@@ -113,7 +114,7 @@ inline Reading Read(const Units& field, bool complete) {
 }
 
 // The start of a file decoded: its dialect, as its first line and first
-// 64 KiB show, then its characters with the offset where each starts.
+// LineEndWindow bytes show, then its characters with the offset where each starts.
 inline Dialect DialectOf(std::string_view bytes) {
   Dialect dialect;
   if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
@@ -267,6 +268,22 @@ inline std::string Convert(std::string_view bytes) {
 }  // namespace rungwell::plain
 
 namespace rungwell {
+
+// The scan paths a test runs the real code on, each of which must give what
+// the plain model gives: every path this processor runs, or, where
+// RUNGWELL_SCAN=<name> chooses one, that one alone.
+inline std::vector<ScanPath> PathsToTest() {
+  if (std::getenv("RUNGWELL_SCAN") != nullptr) {
+    return {ChosenScanPath()};
+  }
+  std::vector<ScanPath> paths;
+  for (const ScanPath path : AllScanPaths) {
+    if (CanRun(path)) {
+      paths.push_back(path);
+    }
+  }
+  return paths;
+}
 
 inline bool operator==(const LineIndent& a, const LineIndent& b) {
   return a.lineStart == b.lineStart && a.units == b.units;

@@ -140,14 +140,27 @@ RunResult RunProgram(const RunOptions& options) {
         _exit(CouldNotStart);
       }
     }
-    if (options.failReadAt) {
-      const std::string at = std::to_string(*options.failReadAt);
+    if (options.addressSpaceLimit) {
+      const rlimit limit{*options.addressSpaceLimit, *options.addressSpaceLimit};
+      if (setrlimit(RLIMIT_AS, &limit) != 0) {
+        _exit(CouldNotStart);
+      }
+    }
+    if (options.failReadAt || options.failOutputClose) {
       if (setenv("LD_PRELOAD", RUNGWELL_READ_FAILURE_SHIM, 1) != 0 ||
-          setenv("RUNGWELL_FAIL_READ_AT", at.c_str(), 1) != 0 ||
-          setenv("RUNGWELL_FAIL_READ_NAME", options.failReadName.c_str(), 1) != 0 ||
           setenv("ASAN_OPTIONS", AsanOptionsWithShim().c_str(), 1) != 0) {
         _exit(CouldNotStart);
       }
+    }
+    if (options.failReadAt) {
+      const std::string at = std::to_string(*options.failReadAt);
+      if (setenv("RUNGWELL_FAIL_READ_AT", at.c_str(), 1) != 0 ||
+          setenv("RUNGWELL_FAIL_READ_NAME", options.failReadName.c_str(), 1) != 0) {
+        _exit(CouldNotStart);
+      }
+    }
+    if (options.failOutputClose && setenv("RUNGWELL_FAIL_CLOSE", "1", 1) != 0) {
+      _exit(CouldNotStart);
     }
     execvp(argv[0], argv.data());
     _exit(CouldNotStart);

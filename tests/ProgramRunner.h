@@ -29,6 +29,11 @@ struct RunOptions {
   // byte on (Linux, through a preloaded library), as on a failing disk.
   std::optional<unsigned long long> failReadAt;
   std::string failReadName;
+  // Closing a file the program writes fails (Linux, through the same library).
+  bool failOutputClose = false;
+  // Largest address space the program may take (RLIMIT_AS), so that it runs
+  // out of memory early.
+  std::optional<unsigned long long> addressSpaceLimit;
   // How long the program may run before it is killed and counted as hung.
   std::chrono::milliseconds patience{30000};
 };

@@ -1,8 +1,13 @@
 // Loaded into the program under test with LD_PRELOAD: makes reads of one file
 // fail with EIO from byte RUNGWELL_FAIL_READ_AT on, as a failing disk or a
 // dropped network share would, however the program reads it (read, pread).
-// The file is the one whose path ends in RUNGWELL_FAIL_READ_NAME.
+// The file is the one whose path ends in RUNGWELL_FAIL_READ_NAME. With
+// RUNGWELL_FAIL_CLOSE set, closing a file being written fails with EIO, as a
+// network share or a full quota may refuse at the last moment data that the
+// writes took.
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -77,4 +82,24 @@ extern "C" ssize_t pread64(int fd, void* buffer, std::size_t count, off_t offset
 
 extern "C" ssize_t pread(int fd, void* buffer, std::size_t count, off_t offset) {
   return pread64(fd, buffer, count, offset);
+}
+
+// A regular file opened for writing only, as the unfinished output is.
+bool BeingWritten(int fd) {
+  const int flags = fcntl(fd, F_GETFL);
+  struct stat info {};
+  return flags >= 0 && (flags & O_ACCMODE) == O_WRONLY && fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+}
+
+// The descriptor is closed all the same, as the system does when it reports
+// such a failure.
+extern "C" int close(int fd) {
+  static const auto next = Next<int (*)(int)>("close");
+  const bool fail = std::getenv("RUNGWELL_FAIL_CLOSE") != nullptr && BeingWritten(fd);
+  const int result = next(fd);
+  if (fail && result == 0) {
+    errno = EIO;
+    return -1;
+  }
+  return result;
 }

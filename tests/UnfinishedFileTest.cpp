@@ -20,6 +20,9 @@ using testing::ReadFile;
 using testing::TempDir;
 using testing::WriteFile;
 
+// What a call that returns why it failed returns when it did not.
+const std::error_code Success;
+
 const std::string Earlier = "the earlier output\n";
 const std::string Data = "the new output\n";
 
@@ -38,8 +41,8 @@ TEST(UnfinishedFile, FailureAtTheFinishLeavesTheFolderAsItWas) {
     }
     const std::vector<std::string> before = dir.Entries();
     UnfinishedFile file;
-    ASSERT_FALSE(file.Create(dir.File("out.csv"), DefaultPermissions));
-    ASSERT_FALSE(file.Write(Data.data(), Data.size()));
+    ASSERT_EQ(file.Create(dir.File("out.csv"), DefaultPermissions), Success);
+    ASSERT_EQ(file.Write(Data.data(), Data.size()), Success);
     UnfinishedFile::finishFaultForTests = QuotaExceeded;
     EXPECT_EQ(file.Publish(), QuotaExceeded()) << "earlier output " << earlier;
     UnfinishedFile::finishFaultForTests = nullptr;
@@ -68,8 +71,8 @@ TEST(UnfinishedFile, OutputHeldWithoutDeleteSharing) {
   EXPECT_EQ(file.Create(path, DefaultPermissions), Win32Error(ERROR_SHARING_VIOLATION));
   (void)CloseHandle(held);
 
-  ASSERT_FALSE(file.Create(path, DefaultPermissions));
-  ASSERT_FALSE(file.Write(Data.data(), Data.size()));
+  ASSERT_EQ(file.Create(path, DefaultPermissions), Success);
+  ASSERT_EQ(file.Write(Data.data(), Data.size()), Success);
   held = hold();
   std::thread scanner([held] {
     Sleep(200);
@@ -77,7 +80,7 @@ TEST(UnfinishedFile, OutputHeldWithoutDeleteSharing) {
   });
   const std::error_code error = file.Publish();
   scanner.join();
-  EXPECT_FALSE(error) << error.message();
+  EXPECT_EQ(error, Success) << error.message();
   EXPECT_EQ(ReadFile(path), Data);
   EXPECT_EQ(dir.Entries(), std::vector<std::string>{"out.csv"});
 }
