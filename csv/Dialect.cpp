@@ -1,8 +1,8 @@
 #include "csv/Dialect.h"
 
+#include <algorithm>
 #include <iterator>
-
-#include "csv/LineScanner.h"
+#include <utility>
 
 namespace rungwell {
 
@@ -38,7 +38,114 @@ std::size_t UntellingUnits(std::string_view bytes, Encoding encoding) noexcept {
   return n;
 }
 
+using Units = std::vector<std::uint16_t>;
+
+constexpr std::uint16_t Upper(std::uint16_t unit) noexcept {
+  return unit >= 'a' && unit <= 'z' ? static_cast<std::uint16_t>(unit - 'a' + 'A') : unit;
+}
+
+Units Trimmed(Units::const_iterator from, Units::const_iterator to) {
+  while (from != to && IsCSpace(*from)) {
+    ++from;
+  }
+  while (to != from && IsCSpace(*(to - 1))) {
+    --to;
+  }
+  return {from, to};
+}
+
+// A field's text without the white space and quotation marks around it: in
+// a quoted field, doubled quotation marks are one.
+Units Bare(Units::const_iterator from, Units::const_iterator to) {
+  const Units text = Trimmed(from, to);
+  if (text.size() < 2 || text.front() != '"' || text.back() != '"') {
+    return text;
+  }
+  Units inner;
+  for (std::size_t at = 1; at + 1 < text.size(); ++at) {
+    inner.push_back(text[at]);
+    at += text[at] == '"' && text[at + 1] == '"' && at + 2 < text.size() ? 1 : 0;
+  }
+  return Trimmed(inner.cbegin(), inner.cend());
+}
+
+bool SameName(const Units& field, const Units& name) {
+  return field.size() == name.size() &&
+         std::equal(field.begin(), field.end(), name.begin(),
+                    [](std::uint16_t a, std::uint16_t b) { return Upper(a) == Upper(b); });
+}
+
+// The index of the first field of line, split at separator where no
+// quotation mark protects it, that bears name.
+std::optional<unsigned> FieldNamed(const Units& line, std::uint16_t separator, const Units& name) {
+  unsigned index = 0;
+  for (auto start = line.cbegin();; ++index) {
+    bool quoted = false;
+    auto end = start;
+    while (end != line.cend() && (quoted || *end != separator)) {
+      quoted = *end == '"' ? !quoted : quoted;
+      ++end;
+    }
+    if (SameName(Bare(start, end), name)) {
+      return index;
+    }
+    if (end == line.cend()) {
+      return std::nullopt;
+    }
+    start = end + 1;
+  }
+}
+
+// The bytes of one UTF-8 character that starts with first, or 0 where no
+// character starts so.
+std::size_t Utf8Length(unsigned first) noexcept {
+  if (first < 0x80) {
+    return 1;
+  }
+  if (first >= 0xC2 && first < 0xE0) {
+    return 2;
+  }
+  if (first >= 0xE0 && first < 0xF0) {
+    return 3;
+  }
+  return first >= 0xF0 && first < 0xF5 ? 4 : 0;
+}
+
+// The name as the file's characters are: its bytes in 8-bit text; in 16-bit
+// text its UTF-8 in UTF-16, or byte by byte should it be no UTF-8.
+Units NameUnits(const std::string& name, Encoding encoding) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(name.data());
+  const Units asBytes(bytes, bytes + name.size());
+  if (encoding == Encoding::Bytes) {
+    return Bare(asBytes.cbegin(), asBytes.cend());
+  }
+  Units units;
+  for (std::size_t at = 0; at < name.size();) {
+    const std::size_t length = Utf8Length(bytes[at]);
+    if (length == 0 || at + length > name.size()) {
+      return Bare(asBytes.cbegin(), asBytes.cend());
+    }
+    std::uint32_t code = length == 1 ? bytes[at] : bytes[at] & (0x7FU >> length);
+    for (std::size_t i = 1; i < length; ++i) {
+      if ((bytes[at + i] & 0xC0U) != 0x80U) {
+        return Bare(asBytes.cbegin(), asBytes.cend());
+      }
+      code = code << 6U | (bytes[at + i] & 0x3FU);
+    }
+    if (code >= 0x10000) {
+      units.push_back(static_cast<std::uint16_t>(0xD800 + ((code - 0x10000) >> 10U)));
+      units.push_back(static_cast<std::uint16_t>(0xDC00 + ((code - 0x10000) & 0x3FFU)));
+    } else {
+      units.push_back(static_cast<std::uint16_t>(code));
+    }
+    at += length;
+  }
+  return Bare(units.cbegin(), units.cend());
+}
+
 }  // namespace
+
+DialectDetector::DialectDetector(LayoutChoice choice) : layout(std::move(choice)) {}
 
 bool DialectDetector::Feed(std::string_view bytes) {
   std::size_t at = 0;
@@ -56,6 +163,7 @@ bool DialectDetector::Feed(std::string_view bytes) {
     // only move the counts of units on.
     if (pendingByte < 0 && (firstLfSeen || unitsToLf >= std::size(start))) {
       if (const std::size_t run = UntellingUnits(bytes.substr(at), dialect.encoding)) {
+        KeepForHeader(bytes.substr(at, run * dialect.UnitSize()));
         SkipUnits(run);
         at += run * dialect.UnitSize() - 1;
         continue;
@@ -120,7 +228,29 @@ void DialectDetector::TakeMark(bool final) {
   (void)Feed(std::string_view(reinterpret_cast<const char*>(rest), extra));
 }
 
+void DialectDetector::KeepForHeader(std::string_view bytes) {
+  if (layout.levelName.empty()) {
+    return;
+  }
+  const std::size_t unit = dialect.UnitSize();
+  for (std::size_t at = 0; at + unit <= bytes.size() && header.size() < HeaderLimit; at += unit) {
+    const unsigned first = static_cast<unsigned char>(bytes[at]);
+    const unsigned second = unit == 2 ? static_cast<unsigned char>(bytes[at + 1]) : 0;
+    header.push_back(static_cast<std::uint16_t>(unit == 1                               ? first
+                                                : dialect.encoding == Encoding::Utf16Le ? first | second << 8U
+                                                                                        : first << 8U | second));
+  }
+  lastWasCr = false;
+}
+
 void DialectDetector::TakeUnit(std::uint16_t unit) {
+  if (!layout.levelName.empty() && header.size() < HeaderLimit) {
+    header.push_back(unit);
+    headerLfs += unit == Lf ? 1 : 0;
+    headerCrs += unit == Cr ? 1 : 0;
+    headerCrLfs += unit == Lf && lastWasCr ? 1 : 0;
+    lastWasCr = unit == Cr;
+  }
   if (unitsSeen * dialect.UnitSize() < LineEndWindow) {
     sawCr = sawCr || unit == Cr;
     sawLf = sawLf || unit == Lf;
@@ -170,36 +300,112 @@ void DialectDetector::DecideIfKnown() {
   if (!lineEndsKnown) {
     return;
   }
+  if (!layout.levelName.empty()) {
+    // The header, and a hint before it, must have ended, as far as it is looked through.
+    const std::uint64_t lineEnds = dialect.crLineEnds ? headerCrs + headerLfs - headerCrLfs : headerLfs;
+    decided = header.size() >= HeaderLimit || lineEnds > (lineEnds > 0 && Hint() ? 1U : 0U);
+    return;
+  }
+  // A separator given, nothing of the first line is needed.
   const bool firstLineEnded = dialect.crLineEnds ? firstCrSeen : firstLfSeen;
   // Once the first line has enough commas, nothing later can change the
   // choice: more text only adds to the counts.
   const Counts& line = dialect.crLineEnds && firstCrSeen ? toCr : counts;
-  decided = firstLineEnded || line.commas >= LevelColumn;
+  decided = layout.separator || firstLineEnded || line.commas >= Enough();
 }
 
-std::uint16_t DialectDetector::SeparatorOf(const Counts& line, std::uint64_t lineUnits, bool crBeforeLf) const {
-  // Excel's own hint; a CR before the LF belongs to the line's end. A
-  // quotation mark, a line end or a NUL cannot separate fields.
-  const bool hint = (lineUnits == 5 || (lineUnits == 6 && crBeforeLf)) && start[0] == 's' && start[1] == 'e' &&
-                    start[2] == 'p' && start[3] == '=';
+std::uint64_t DialectDetector::Enough() const {
+  return std::max(layout.levelColumn, 1U);
+}
+
+std::optional<std::uint16_t> DialectDetector::Hint() const {
+  // The first line ends at its first CR or LF in a file whose lines CR ends,
+  // else at its first LF, and a CR before that LF belongs to the line's end.
+  const std::uint64_t units = dialect.crLineEnds && firstCrSeen ? unitsToCr : unitsToLf;
+  const bool crBeforeLf = !dialect.crLineEnds && units == 6 && start[5] == Cr;
+  const bool hint =
+      (units == 5 || crBeforeLf) && start[0] == 's' && start[1] == 'e' && start[2] == 'p' && start[3] == '=';
+  // A quotation mark, a line end or a NUL cannot separate fields.
   if (hint && start[4] != Quote && start[4] != Cr && start[4] != Lf && start[4] != 0) {
     return start[4];
   }
-  const auto enough = static_cast<std::uint64_t>(LevelColumn);
+  return std::nullopt;
+}
+
+std::uint16_t DialectDetector::SeparatorOf(const Counts& line) const {
+  const std::uint64_t enough = Enough();
   if (line.commas >= enough || (line.semicolons < enough && line.tabs < enough)) {
     return ',';
   }
   return line.tabs > line.semicolons ? '\t' : ';';
 }
 
+std::vector<std::uint16_t> DialectDetector::HeaderLine() const {
+  // Where the line that starts at from ends: at its line end, or where what
+  // was kept of the file ends.
+  const auto lineEnd = [this](std::size_t from) {
+    std::size_t at = from;
+    while (at < header.size() && header[at] != Lf && !(dialect.crLineEnds && header[at] == Cr)) {
+      ++at;
+    }
+    return at;
+  };
+  std::size_t from = 0;
+  std::size_t to = lineEnd(0);
+  if (Hint()) {
+    // A CR LF that ends the hint is one line end.
+    from = std::min(to + 1, header.size());
+    from += from < header.size() && dialect.crLineEnds && header[from - 1] == Cr && header[from] == Lf ? 1 : 0;
+    to = lineEnd(from);
+  }
+  return {header.begin() + static_cast<std::ptrdiff_t>(from), header.begin() + static_cast<std::ptrdiff_t>(to)};
+}
+
+std::optional<std::pair<unsigned, std::uint16_t>> DialectDetector::NamedColumn() const {
+  const Units name = NameUnits(layout.levelName, dialect.encoding);
+  const Units line = HeaderLine();
+  std::vector<std::uint16_t> candidates = {',', ';', '\t'};
+  if (layout.separator || Hint()) {
+    candidates = {layout.separator ? *layout.separator : *Hint()};
+  }
+  for (const std::uint16_t separator : candidates) {
+    if (const std::optional<unsigned> column = FieldNamed(line, separator, name)) {
+      return std::pair{*column, separator};
+    }
+  }
+  return std::nullopt;
+}
+
 Dialect DialectDetector::Result() const {
   Dialect result = dialect;
-  if (result.crLineEnds) {
-    result.separator = SeparatorOf(firstCrSeen ? toCr : counts, firstCrSeen ? unitsToCr : unitsToLf, false);
+  result.levelColumn = layout.levelColumn;
+  if (layout.separator) {
+    result.separator = *layout.separator;
+  } else if (const std::optional<std::uint16_t> hint = Hint()) {
+    result.separator = *hint;
   } else {
-    result.separator = SeparatorOf(counts, unitsToLf, unitsToLf == 6 && start[5] == Cr);
+    result.separator = SeparatorOf(dialect.crLineEnds && firstCrSeen ? toCr : counts);
+  }
+  if (!layout.levelName.empty()) {
+    if (const auto named = NamedColumn()) {
+      result.levelColumn = named->first;
+      result.separator = named->second;
+    }
   }
   return result;
+}
+
+LayoutProblem DialectDetector::Problem() const {
+  // In UTF-8 a byte beyond ASCII is never a character of its own, and in any
+  // 8-bit text a character beyond U+00FF has no byte.
+  if (layout.separator && dialect.encoding == Encoding::Bytes &&
+      (*layout.separator > 0xFF || (dialect.markSize > 0 && *layout.separator >= 0x80))) {
+    return LayoutProblem::SeparatorNotOneByte;
+  }
+  if (!layout.levelName.empty() && !NamedColumn()) {
+    return LayoutProblem::NoColumnOfThatName;
+  }
+  return LayoutProblem::None;
 }
 
 }  // namespace rungwell

@@ -12,7 +12,7 @@
 namespace rungwell {
 
 // Zero-based index of the column that holds a row's level.
-inline constexpr int LevelColumn = 5;
+inline constexpr unsigned LevelColumn = 5;
 
 // White space and digits as the C locale has them, which is how atoi reads.
 constexpr bool IsCSpace(std::uint16_t c) noexcept {

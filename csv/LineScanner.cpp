@@ -9,6 +9,8 @@ LineScanner::LineScanner(const Dialect& dialect, std::uint64_t start, ScanPath p
   state.dialect = dialect;
   state.base = start;
   state.lineStart = start;
+  state.fieldStart = start;
+  state.separatorsToGo = dialect.levelColumn;
 }
 
 }  // namespace rungwell

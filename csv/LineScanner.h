@@ -24,6 +24,7 @@ struct ScanTally {
   std::uint64_t levelFields = 0;       // lines that have a level field at all
   std::uint64_t numbers = 0;           // level fields that start with a number
   std::uint64_t quotedNumbers = 0;     // level fields holding a number in quotation marks
+  std::uint64_t firstQuotedLine = 0;   // the first of them, counted from 1
   std::uint64_t indented = 0;          // lines given indentation
   std::uint64_t tooDeep = 0;           // lines whose level is above MaxLevel
   std::uint64_t firstTooDeepLine = 0;  // the first of them, counted from 1
@@ -33,13 +34,13 @@ struct ScanTally {
 // each scan path work on it.
 struct ScanState {
   Dialect dialect;
-  std::uint64_t base = 0;        // offset of the current piece's first byte
-  std::uint64_t lineStart = 0;   // offset of the open line's first byte
-  std::uint64_t fieldStart = 0;  // offset of its level field, once found
-  unsigned separatorsToGo = LevelColumn;
-  std::uint64_t quoteFlip = 0;  // all ones when the line's quoting is odd where the piece starts
-  bool decided = false;         // the open line's level is known and dealt with
-  bool reading = false;         // level holds a level field begun in an earlier piece
+  std::uint64_t base = 0;                 // offset of the current piece's first byte
+  std::uint64_t lineStart = 0;            // offset of the open line's first byte
+  std::uint64_t fieldStart = 0;           // offset of its level field, once found
+  unsigned separatorsToGo = LevelColumn;  // before the open line's level field
+  std::uint64_t quoteFlip = 0;            // all ones when the line's quoting is odd where the piece starts
+  bool decided = false;                   // the open line's level is known and dealt with
+  bool reading = false;                   // level holds a level field begun in an earlier piece
   LevelReading level;
   bool lastEndedWithCr = false;  // for counting CR LF as one line end
   ScanTally tally;

@@ -10,6 +10,8 @@
 #include "io/Win32.h"
 #else
 #include <unistd.h>
+
+#include <csignal>
 #endif
 
 namespace rungwell {
@@ -104,7 +106,19 @@ void HoldConsoleAfterMessages() {
   (void)std::system("pause");
 }
 
+int EndForGoneReader(int status) {
+  return status;
+}
+
 #else
+
+int EndForGoneReader(int status) {
+  // The signal may have been ignored by whoever started the program; it is
+  // what ends a tool quietly all the same.
+  (void)std::signal(SIGPIPE, SIG_DFL);
+  (void)std::raise(SIGPIPE);
+  return status;
+}
 
 void WaitForKeyPress() {
   if (isatty(STDOUT_FILENO) == 0 || isatty(STDIN_FILENO) == 0) {

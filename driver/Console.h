@@ -34,4 +34,10 @@ void WaitForKeyPress();
 // outlives the program; nothing to do.
 void HoldConsoleAfterMessages();
 
+// Ends the program as command-line tools end when the reader of their output
+// goes away (as "| head" does once it has read enough): quietly, by SIGPIPE
+// where the system has it, so that a shell tells it as it tells cat's. Where
+// there is no such signal, returns status for the program to exit with.
+int EndForGoneReader(int status);
+
 }  // namespace rungwell

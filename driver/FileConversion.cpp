@@ -64,8 +64,7 @@ class ReadAgain final : public PendingBytes {
 
 }  // namespace
 
-bool DetectDialect(CsvFileHandle& input, Dialect& dialect, std::vector<std::string>& start) {
-  DialectDetector detector;
+bool DetectDialect(CsvFileHandle& input, DialectDetector& detector, std::vector<std::string>& start) {
   if (input.CanReadAgain()) {
     std::string chunk(DialectChunk, '\0');
     for (std::uint64_t at = 0; !detector.Decided(); at += chunk.size()) {
@@ -95,16 +94,20 @@ bool DetectDialect(CsvFileHandle& input, Dialect& dialect, std::vector<std::stri
       start.back().assign(bytes);
     }
   }
-  dialect = detector.Result();
   return true;
 }
 
-bool ConvertLines(CsvFileHandle& input, OutputFile& output, ConversionReport* report) {
-  Dialect dialect;
+bool ConvertLines(CsvFileHandle& input, OutputFile& output, const LayoutChoice& layout, ConversionReport& report) {
+  DialectDetector detector(layout);
   std::vector<std::string> start;
-  if (!DetectDialect(input, dialect, start)) {
+  if (!DetectDialect(input, detector, start)) {
     return false;
   }
+  report.problem = detector.Problem();
+  if (report.problem != LayoutProblem::None) {
+    return false;
+  }
+  const Dialect dialect = detector.Result();
   FileSink sink(output);
   ReadAgain again(input);
   HeldBytes held;
@@ -122,10 +125,8 @@ bool ConvertLines(CsvFileHandle& input, OutputFile& output, ConversionReport* re
     offset = input.Offset() + bytes.size();
   }
   converted = converted && !input.Error() && pieces.Convert(offset, {}, true);
-  if (report != nullptr) {
-    report->dialect = dialect;
-    report->tally = converter.Tally();
-  }
+  report.dialect = dialect;
+  report.tally = converter.Tally();
   return converted;
 }
 

@@ -13,20 +13,24 @@
 
 namespace rungwell {
 
-// Reads the start of input as far as its dialect needs: a regular file at
-// offsets, apart from its blocks; a pipe through ReadBlock, its bytes kept in
-// start for the conversion. False after a read error.
-bool DetectDialect(CsvFileHandle& input, Dialect& dialect, std::vector<std::string>& start);
+// Feeds the start of input to detector until it has decided: a regular file
+// read at offsets, apart from its blocks; a pipe through ReadBlock, its bytes
+// kept in start for the conversion. False after a read error.
+bool DetectDialect(CsvFileHandle& input, DialectDetector& detector, std::vector<std::string>& start);
 
 // What a conversion found, for telling the user about it.
 struct ConversionReport {
   Dialect dialect;
   ScanTally tally;
+  // Why the input was not converted at all, where the layout given does not fit it.
+  LayoutProblem problem = LayoutProblem::None;
 };
 
 // Copies every line of input to output, each behind the indentation its level
-// field asks for, in the dialect the start of the input shows. False when a
-// read or a write failed: input.Error() or output.Error() says which and why.
-bool ConvertLines(CsvFileHandle& input, OutputFile& output, ConversionReport* report = nullptr);
+// field asks for, in the dialect the start of the input and layout make.
+// False when a read or a write failed, input.Error() or output.Error() saying
+// which and why, or when the layout did not fit the input (report says how;
+// nothing is written then).
+bool ConvertLines(CsvFileHandle& input, OutputFile& output, const LayoutChoice& layout, ConversionReport& report);
 
 }  // namespace rungwell

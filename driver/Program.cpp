@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <exception>
 #include <new>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -28,6 +29,13 @@ namespace rungwell {
 namespace {
 
 constexpr int ExitFailure = 1;
+constexpr int ExitMistake = 2;
+// What a shell reports for a program that SIGPIPE ended, where no signal can.
+constexpr int ExitReaderGone = 128 + 13;
+
+// The names the standard streams go by in messages.
+const std::string StandardInputName = "standard input";
+const std::string StandardOutputName = "standard output";
 
 // What a run says on standard error, one line a message, and what follows
 // from it: the exit status, and whether a run that owns its console waits
@@ -46,8 +54,16 @@ class Messages {
   // It does not fail the run, but it keeps a dropped run's console open.
   void Note(const std::string& path, const std::string& text) { Print(path, text); }
 
+  // Standard output has lost its reader, as when "| head" has read enough:
+  // the run ends at once, and says nothing more.
+  void ReaderGone() { readerGone = true; }
+  bool Ended() const { return readerGone; }
+
   // Once, after the last file, so that a dropped run waits for one key.
   int Finish() const {
+    if (readerGone) {
+      return EndForGoneReader(ExitReaderGone);
+    }
     if (printed) {
       HoldConsoleAfterMessages();
     }
@@ -72,25 +88,36 @@ class Messages {
 
   bool failed = false;
   bool printed = false;
+  bool readerGone = false;
 };
 
-std::string UsageText() {
-  return "Rungwell.exe [file path]\nthe level column is " + std::to_string(LevelColumn) + " (0 begin)\n";
+std::string UsageText(const LayoutChoice& layout) {
+  const std::string column =
+      layout.levelName.empty() ? std::to_string(layout.levelColumn) : "the one named \"" + layout.levelName + "\"";
+  return "Rungwell.exe [file path]\nthe level column is " + column + " (0 begin)\n";
 }
 
-std::string HelpText() {
-  return UsageText() +
+std::string HelpText(const LayoutChoice& layout) {
+  return UsageText(layout) +
          "\n"
          "Indents each line of a comma-separated plan by its level: two spaces for\n"
          "each level above 1. The copy goes beside the file, with _new before the\n"
          "extension: plan.csv gives plan_new.csv. Several files may be given"
 #ifdef _WIN32
          ", and\n"
-         "wildcards such as *.csv.\n"
+         "wildcards such as *.csv. "
 #else
          ".\n"
 #endif
-         "Options: -h, --help or /? this help; --version the version; -- ends them.\n"
+         "A file named - is standard input, converted to standard output.\n"
+         "\n"
+         "  -c, --level-column N|NAME  the level's column: its index, counted from 0,\n"
+         "                             or its name in the first line\n"
+         "  -d, --separator X          fields are separated by X (one character, or tab)\n"
+         "  -o, --output PATH          the output of the one file given; - is standard output\n"
+         "  -h, --help, /?             this help\n"
+         "      --version              the version\n"
+         "  --                         ends the options\n"
          "\n"
          "Rungwell " RUNGWELL_VERSION
 #ifdef _WIN32
@@ -159,22 +186,53 @@ std::string Plural(std::uint64_t count, const char* one, const char* many) {
   return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
+// 1st, 2nd, 3rd, 4th, ..., 11th, 12th, 13th, ..., 21st.
+std::string Ordinal(unsigned n) {
+  const unsigned tens = n % 100 / 10;
+  const unsigned ones = n % 10;
+  const char* suffix = tens == 1 || ones == 0 || ones > 3 ? "th" : ones == 1 ? "st" : ones == 2 ? "nd" : "rd";
+  return std::to_string(n) + suffix;
+}
+
+// The level field as the notes name it, with the separator that finds it.
+std::string LevelFieldName(const Dialect& dialect) {
+  const std::string field = dialect.levelColumn == 0
+                                ? "the first field"
+                                : "the field after the " + Ordinal(dialect.levelColumn) + " separator";
+  return field + " (fields separated by " + SeparatorName(dialect) + ")";
+}
+
 // What a user should hear about a file that converted: why nothing in it was
-// indented, where that is not simply a flat plan, and the lines whose level
-// was too deep to be one.
+// indented, where that is not simply a flat plan, naming what would change
+// that; and the lines whose level was quoted, or too deep to be one.
 std::vector<std::string> NotesOn(const ConversionReport& report) {
   const ScanTally& tally = report.tally;
+  const std::string tryColumn = "; --level-column picks the column that holds the levels";
   std::vector<std::string> notes;
+  bool tooDeepTold = false;
   if (tally.indented == 0 && tally.lines > 0) {
     if (tally.levelFields == 0) {
-      notes.push_back("nothing indented: no line has a level field, the field after the " +
-                      std::to_string(LevelColumn) + "th separator (fields separated by " +
-                      SeparatorName(report.dialect) + ")");
+      notes.push_back("nothing indented: no line has a level field, " + LevelFieldName(report.dialect) +
+                      "; --level-column and --separator choose others");
     } else if (tally.quotedNumbers > 0 && tally.numbers == 0) {
       notes.push_back("nothing indented: every level is in quotation marks, and a quoted level counts as 0");
+    } else if (tally.numbers == 0) {
+      notes.push_back("nothing indented: " + LevelFieldName(report.dialect) + " holds no number on any line" +
+                      tryColumn);
+    } else if (tally.tooDeep == tally.numbers) {
+      notes.push_back("nothing indented: every number in " + LevelFieldName(report.dialect) + " is above " +
+                      std::to_string(MaxLevel) + ", so it holds no levels (" +
+                      (tally.tooDeep == 1 ? "line " : Plural(tally.tooDeep, "", "lines, the first is line ")) +
+                      std::to_string(tally.firstTooDeepLine) + ")" + tryColumn);
+      tooDeepTold = true;
     }
   }
-  if (tally.tooDeep > 0) {
+  if (tally.quotedNumbers > 0 && tally.numbers > 0) {
+    notes.push_back(Plural(tally.quotedNumbers, "line has its", "lines have their") +
+                    " level in quotation marks, which counts as 0, and " + (tally.quotedNumbers == 1 ? "was" : "were") +
+                    " copied unchanged (the first is line " + std::to_string(tally.firstQuotedLine) + ")");
+  }
+  if (tally.tooDeep > 0 && !tooDeepTold) {
     notes.push_back(Plural(tally.tooDeep, "line has", "lines have") + " a level above " + std::to_string(MaxLevel) +
                     " and " + (tally.tooDeep == 1 ? "was" : "were") + " copied unchanged (the first is line " +
                     std::to_string(tally.firstTooDeepLine) + ")");
@@ -182,39 +240,74 @@ std::vector<std::string> NotesOn(const ConversionReport& report) {
   return notes;
 }
 
-void Convert(const std::string& inputPath, Messages& messages) {
+// Why a file's layout does not fit what the command line said of it.
+std::string LayoutFailure(LayoutProblem problem, const LayoutChoice& layout) {
+  if (problem == LayoutProblem::NoColumnOfThatName) {
+    return "no column named \"" + layout.levelName + "\" in the first line";
+  }
+  return "the separator given is not one byte of this file's 8-bit text";
+}
+
+// The file named on the command line, and where its output goes.
+struct Conversion {
+  std::string inputPath;                  // "-" for standard input
+  std::optional<std::string> outputPath;  // --output, if given
+  const LayoutChoice& layout;
+};
+
+void Convert(const Conversion& conversion, Messages& messages) {
+  const bool fromStandardInput = conversion.inputPath == StandardStreamName;
+  const std::string& inputName = fromStandardInput ? StandardInputName : conversion.inputPath;
   CsvFileHandle input;
-  if (!input.Open(inputPath)) {
-    messages.Failure(inputPath, input.Error());
+  if (!(fromStandardInput ? input.OpenStandardInput() : input.Open(conversion.inputPath))) {
+    messages.Failure(inputName, input.Error());
+    return;
+  }
+  const std::string outputPath = conversion.outputPath ? *conversion.outputPath
+                                 : fromStandardInput   ? StandardStreamName
+                                                       : OutputPathFor(conversion.inputPath);
+  const bool toStandardOutput = outputPath == StandardStreamName;
+  const std::string& outputName = toStandardOutput ? StandardOutputName : outputPath;
+  // Replacing the input by its own conversion would leave no plan to convert
+  // again, should the result not be what was wanted.
+  if (!toStandardOutput && input.IsSameFileAs(outputPath)) {
+    messages.Failure(outputName, "is the input itself; the output must go to another file");
     return;
   }
   // Created only once the input is known to be readable, so that a run that
   // fails there leaves nothing behind.
-  OutputFile output(OutputPathFor(inputPath));
-  if (!output.Create(input.PermissionBits().value_or(DefaultPermissions))) {
-    messages.Failure(output.Path(), output.Error());
+  std::optional<OutputFile> output;
+  if (toStandardOutput) {
+    output.emplace(OutputFile::StandardOutputTag{});
+  } else {
+    output.emplace(outputPath);
+  }
+  if (!output->Create(input.PermissionBits().value_or(DefaultPermissions))) {
+    messages.Failure(outputName, output->Error());
     return;
   }
   ConversionReport report;
-  if (!ConvertLines(input, output, &report)) {
-    if (input.Error()) {
-      messages.Failure(inputPath, input.Error());
-    } else {
-      messages.Failure(output.Path(), output.Error());
+  const bool converted = ConvertLines(input, *output, conversion.layout, report) && output->Commit();
+  if (!converted && toStandardOutput && output->Error() == std::errc::broken_pipe) {
+    messages.ReaderGone();
+  } else if (!converted && input.Error()) {
+    messages.Failure(inputName, input.Error());
+  } else if (!converted && output->Error()) {
+    messages.Failure(outputName, output->Error());
+  } else if (!converted) {
+    messages.Failure(inputName, LayoutFailure(report.problem, conversion.layout));
+  } else {
+    for (const std::string& note : NotesOn(report)) {
+      messages.Note(inputName, note);
     }
-    return;
-  }
-  if (!output.Commit()) {
-    messages.Failure(output.Path(), output.Error());
-    return;
-  }
-  for (const std::string& note : NotesOn(report)) {
-    messages.Note(inputPath, note);
   }
 }
 
-void ConvertEach(const std::vector<FileToConvert>& files, Messages& messages) {
+void ConvertEach(const std::vector<FileToConvert>& files, const CommandLine& command, Messages& messages) {
   for (const FileToConvert& file : files) {
+    if (messages.Ended()) {
+      return;
+    }
     if (file.error) {
       messages.Failure(file.path, file.error);
       continue;
@@ -223,13 +316,21 @@ void ConvertEach(const std::vector<FileToConvert>& files, Messages& messages) {
     // exception; caught here, after the output's destructor has removed the
     // partial file, it is reported like any other, and the next file goes on.
     try {
-      Convert(file.path, messages);
+      Convert({file.path, command.output, command.layout}, messages);
     } catch (const std::bad_alloc&) {
-      messages.Failure(file.path, std::make_error_code(std::errc::not_enough_memory));
+      messages.Failure(file.path == StandardStreamName ? StandardInputName : file.path,
+                       std::make_error_code(std::errc::not_enough_memory));
     } catch (const std::exception& e) {
-      messages.Failure(file.path, e.what());
+      messages.Failure(file.path == StandardStreamName ? StandardInputName : file.path, e.what());
     }
   }
+}
+
+// A mistake on the command line: said in one line, with where to look.
+int Mistake(const std::string& what) {
+  (void)WriteText(StandardStream::Error, "Rungwell: " + what + "; Rungwell --help lists the options\n");
+  HoldConsoleAfterMessages();
+  return ExitMistake;
 }
 
 }  // namespace
@@ -237,16 +338,24 @@ void ConvertEach(const std::vector<FileToConvert>& files, Messages& messages) {
 int Run(int argc, const char* const argv[]) {
   const CommandLine command = ParseCommandLine(argc, argv);
   Messages messages;
+  if (command.request == CommandLine::Request::Mistake) {
+    return Mistake(command.mistake);
+  }
   if (command.request == CommandLine::Request::Convert) {
-    ConvertEach(FilesToConvert(command.files), messages);
+    const std::vector<FileToConvert> files = FilesToConvert(command.files);
+    // Only now are a wildcard's files known.
+    if (command.output && files.size() > 1) {
+      return Mistake("option --output takes one file, and " + std::to_string(files.size()) + " were given");
+    }
+    ConvertEach(files, command, messages);
     return messages.Finish();
   }
-  const std::string text = command.request == CommandLine::Request::Help      ? HelpText()
+  const std::string text = command.request == CommandLine::Request::Help      ? HelpText(command.layout)
                            : command.request == CommandLine::Request::Version ? "Rungwell " RUNGWELL_VERSION "\n"
-                                                                              : UsageText();
+                                                                              : UsageText(command.layout);
   // Text that never arrived, on a full disk say, is a failure like any other.
   if (const std::error_code error = WriteText(StandardStream::Output, text)) {
-    messages.Failure("standard output", error);
+    messages.Failure(StandardOutputName, error);
     return messages.Finish();
   }
   if (command.request == CommandLine::Request::Usage) {

@@ -1,6 +1,8 @@
 // The whole conversion of arbitrary bytes, through the real file reader and
 // writer, against the plain model of the rules: the same dialect, the same
 // lines, each behind the same indentation, and every other byte as it was.
+// The first byte chooses what the command line says of the layout: the level
+// column by index or by name, and a separator.
 #include <unistd.h>
 
 #include <cstdint>
@@ -58,10 +60,29 @@ void Check(bool holds, const char* property) {
   }
 }
 
+rungwell::LayoutChoice LayoutOf(std::uint8_t choice) {
+  constexpr unsigned Columns[] = {rungwell::LevelColumn, 0, 1, 2, 9, 63, 1000};
+  constexpr std::uint16_t Separators[] = {0, ';', '|', '\t'};
+  rungwell::LayoutChoice layout;
+  if ((choice & 7U) < std::size(Columns)) {
+    layout.levelColumn = Columns[choice & 7U];
+  } else {
+    layout.levelName = (choice & 0x20U) != 0 ? "\"Outline Level\"" : "level";
+  }
+  if (const std::uint16_t separator = Separators[(choice >> 3U) & 3U]) {
+    layout.separator = separator;
+  }
+  return layout;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const std::string_view input(reinterpret_cast<const char*>(data), size);
+  if (size == 0) {
+    return 0;
+  }
+  const rungwell::LayoutChoice layout = LayoutOf(data[0]);
+  const std::string_view input(reinterpret_cast<const char*>(data + 1), size - 1);
   static const WorkDirectory work;
   const std::string inputPath = work.File("plan.csv");
   const std::string outputPath = work.File("plan_new.csv");
@@ -74,8 +95,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Check(reader.Open(inputPath), "the input opens");
   rungwell::OutputFile writer(outputPath);
   Check(writer.Create(), "the output can be created");
-  Check(rungwell::ConvertLines(reader, writer), "the conversion succeeds");
+  rungwell::LayoutProblem problem = rungwell::LayoutProblem::None;
+  (void)rungwell::plain::Detect(input, layout, &problem);
+  rungwell::ConversionReport report;
+  const bool converted = rungwell::ConvertLines(reader, writer, layout, report);
+  if (problem != rungwell::LayoutProblem::None) {
+    Check(!converted && report.problem == problem, "a layout that does not fit fails the conversion");
+    return 0;
+  }
+  Check(converted, "the conversion succeeds");
   Check(writer.Commit(), "the output is committed");
-  Check(Slurp(outputPath) == rungwell::plain::Convert(input), "the output is what the rules make of the input");
+  Check(Slurp(outputPath) == rungwell::plain::Convert(input, layout), "the output is what the rules make of the input");
   return 0;
 }

@@ -1,8 +1,8 @@
 // Differential check of the scan, which finds each line's level, of the level
 // reader and of the choice of dialect against plain models of the same rules,
 // on arbitrary bytes: lines, quoting and fields of every length, starting
-// anywhere in the scan's 64-byte blocks, in every dialect and on every scan
-// path, fed whole or cut in two anywhere.
+// anywhere in the scan's 64-byte blocks, in every dialect, level column and
+// scan path, fed whole or cut in two anywhere.
 #include <cstdint>
 #include <cstdlib>
 #include <iterator>
@@ -34,23 +34,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::uint8_t cutAt = data[1];
   const std::string_view bytes(reinterpret_cast<const char*>(data + 2), size - 2);
 
-  // The dialect the bytes themselves give, fed in two pieces.
-  DialectDetector detector;
+  // The top five bits choose the path and the level column.
+  constexpr unsigned Columns[] = {LevelColumn, 0, 1, 9, 63, 1000, 2};
+  const unsigned column = Columns[(choice >> 3U) / std::size(AllScanPaths)];
+  const ScanPath path = AllScanPaths[(choice >> 3U) % std::size(AllScanPaths)];
+
+  // The dialect the bytes themselves give for that column, fed in two pieces.
+  LayoutChoice layout;
+  layout.levelColumn = column;
+  DialectDetector detector(layout);
   const std::size_t half = std::min<std::size_t>(cutAt, bytes.size());
   if (!detector.Feed(bytes.substr(0, half)) && !detector.Feed(bytes.substr(half))) {
     detector.End();
   }
   const Dialect found = detector.Result();
-  const Dialect plainly = plain::Detect(bytes);
+  const Dialect plainly = plain::Detect(bytes, layout);
   Check(found.encoding == plainly.encoding && found.markSize == plainly.markSize &&
-        found.separator == plainly.separator && found.crLineEnds == plainly.crLineEnds);
+        found.separator == plainly.separator && found.crLineEnds == plainly.crLineEnds &&
+        found.levelColumn == plainly.levelColumn);
 
   const Dialect dialects[] = {found,
-                              {Encoding::Bytes, 0, ';', (choice & 4U) != 0},
-                              {Encoding::Utf16Le, 0, '\t', (choice & 4U) != 0},
-                              {Encoding::Utf16Be, 0, ',', (choice & 4U) != 0}};
+                              {Encoding::Bytes, 0, ';', (choice & 4U) != 0, column},
+                              {Encoding::Utf16Le, 0, '\t', (choice & 4U) != 0, column},
+                              {Encoding::Utf16Be, 0, ',', (choice & 4U) != 0, column}};
   const Dialect& dialect = dialects[choice & 3U];
-  const ScanPath path = AllScanPaths[(choice >> 3U) % std::size(AllScanPaths)];
   // A 16-bit character is never cut between pieces.
   const std::size_t cut =
       std::max(dialect.markSize, std::min(std::size_t{cutAt} * 4U, bytes.size())) & ~(dialect.UnitSize() - 1);

@@ -104,6 +104,19 @@ bool CsvFileHandle::Open(const std::string& path) {
   if (const std::error_code cause = file.Open(path)) {
     return Fail(cause);
   }
+  return TakeBuffer();
+}
+
+bool CsvFileHandle::OpenStandardInput() {
+  Close();
+  error.clear();
+  if (const std::error_code cause = file.OpenStandardInput()) {
+    return Fail(cause);
+  }
+  return TakeBuffer();
+}
+
+bool CsvFileHandle::TakeBuffer() {
   buffer.reset(new (std::nothrow) char[ReadBlockSize + BufferSlack]);
   if (!buffer) {
     return Fail(std::make_error_code(std::errc::not_enough_memory));

@@ -31,6 +31,13 @@ class CsvFileHandle {
   // handle stays closed and Error() says why.
   bool Open(const std::string& path);
 
+  // As Open, for standard input; it can be read again where it is
+  // redirected from a file.
+  bool OpenStandardInput();
+
+  // Whether path names the open file itself, by whatever name.
+  bool IsSameFileAs(const std::string& path) const { return file.IsSameFileAs(path); }
+
   // The next block of the file: ReadBlockSize bytes, fewer only where the
   // file ends. False at the end of the file and after a read error.
   // BufferSlack bytes past those given may be read (they hold anything).
@@ -63,6 +70,7 @@ class CsvFileHandle {
   class ReadAhead;
 
   bool Fail(std::error_code cause);
+  bool TakeBuffer();
 
   InputFile file;
   std::unique_ptr<ReadAhead> readAhead;

@@ -24,6 +24,14 @@ class InputFile {
   // a file that fails only at the first read.
   std::error_code Open(const std::string& path);
 
+  // Takes standard input as the file, read from where it stands. It is
+  // regular when it is redirected from a file.
+  std::error_code OpenStandardInput();
+
+  // Whether path names this very file (through another name or a link too);
+  // false where path names nothing.
+  bool IsSameFileAs(const std::string& path) const;
+
   // Reads up to count bytes at the current position and moves past them.
   // got is 0 at the end of the input, and after a failure.
   std::error_code Read(char* into, std::size_t count, std::size_t& got);
@@ -44,13 +52,17 @@ class InputFile {
   void Close() noexcept;
 
  private:
+  // Learns what the open file is; closes it and says why where it cannot be read.
+  std::error_code Examine();
+
 #ifdef _WIN32
   void* handle = nullptr;  // HANDLE
 #else
   int descriptor = -1;
 #endif
   bool regular = false;
-  std::uint64_t position = 0;  // of the next read, in a regular file
+  std::uint64_t start = 0;     // where in a regular file its offset 0 is: standard input may start further on
+  std::uint64_t position = 0;  // of the next read, in a regular file, from start
   std::optional<unsigned> permissions;
 };
 

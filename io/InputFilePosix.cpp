@@ -27,6 +27,35 @@ std::error_code InputFile::Open(const std::string& path) {
   if (descriptor < 0) {
     return LastError();
   }
+  return Examine();
+}
+
+std::error_code InputFile::OpenStandardInput() {
+  Close();
+  // A descriptor of its own, so that closing the file leaves standard input open.
+  descriptor = fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 3);
+  if (descriptor < 0) {
+    return LastError();
+  }
+  if (const std::error_code error = Examine()) {
+    return error;
+  }
+  if (regular) {
+    const off_t at = lseek(descriptor, 0, SEEK_CUR);
+    regular = at >= 0;
+    start = at >= 0 ? static_cast<std::uint64_t>(at) : 0;
+  }
+  return {};
+}
+
+bool InputFile::IsSameFileAs(const std::string& path) const {
+  struct stat mine {};
+  struct stat other {};
+  return descriptor >= 0 && fstat(descriptor, &mine) == 0 && stat(path.c_str(), &other) == 0 &&
+         mine.st_dev == other.st_dev && mine.st_ino == other.st_ino;
+}
+
+std::error_code InputFile::Examine() {
   struct stat info {};
   if (fstat(descriptor, &info) != 0) {
     const std::error_code error = LastError();
@@ -67,7 +96,7 @@ std::error_code InputFile::ReadAt(std::uint64_t offset, char* into, std::size_t 
   got = 0;
   for (;;) {
     errno = 0;
-    const ssize_t n = pread(descriptor, into, count, static_cast<off_t>(offset));
+    const ssize_t n = pread(descriptor, into, count, static_cast<off_t>(start + offset));
     if (n >= 0) {
       got = static_cast<std::size_t>(n);
       return {};
@@ -84,6 +113,7 @@ void InputFile::Close() noexcept {
     descriptor = -1;
   }
   regular = false;
+  start = 0;
   position = 0;
   permissions.reset();
 }

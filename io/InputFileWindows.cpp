@@ -35,7 +35,53 @@ std::error_code InputFile::Open(const std::string& path) {
     return Win32Error(code);
   }
   handle = file;
-  regular = GetFileType(file) == FILE_TYPE_DISK;
+  return Examine();
+}
+
+std::error_code InputFile::OpenStandardInput() {
+  Close();
+  // A handle of its own, so that closing the file leaves standard input open.
+  HANDLE duplicate = nullptr;
+  if (DuplicateHandle(GetCurrentProcess(), GetStdHandle(STD_INPUT_HANDLE), GetCurrentProcess(), &duplicate, 0, FALSE,
+                      DUPLICATE_SAME_ACCESS) == 0) {
+    return LastWin32Error();
+  }
+  handle = duplicate;
+  if (const std::error_code error = Examine()) {
+    return error;
+  }
+  LARGE_INTEGER at{};
+  if (regular) {
+    regular = SetFilePointerEx(handle, LARGE_INTEGER{}, &at, FILE_CURRENT) != 0;
+    start = regular ? static_cast<std::uint64_t>(at.QuadPart) : 0;
+  }
+  return {};
+}
+
+bool InputFile::IsSameFileAs(const std::string& path) const {
+  std::error_code error;
+  const std::wstring systemPath = SystemPath(path, error);
+  if (error || handle == nullptr) {
+    return false;
+  }
+  // Asking for attributes alone opens a file whoever holds it, and a folder too.
+  HANDLE other =
+      CreateFileW(systemPath.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (other == INVALID_HANDLE_VALUE) {
+    return false;
+  }
+  BY_HANDLE_FILE_INFORMATION mine{};
+  BY_HANDLE_FILE_INFORMATION its{};
+  const bool same = GetFileInformationByHandle(handle, &mine) != 0 && GetFileInformationByHandle(other, &its) != 0 &&
+                    mine.dwVolumeSerialNumber == its.dwVolumeSerialNumber &&
+                    mine.nFileIndexHigh == its.nFileIndexHigh && mine.nFileIndexLow == its.nFileIndexLow;
+  (void)CloseHandle(other);
+  return same;
+}
+
+std::error_code InputFile::Examine() {
+  regular = GetFileType(handle) == FILE_TYPE_DISK;
   return {};
 }
 
@@ -70,13 +116,15 @@ std::error_code ReadOnce(void* handle, const std::uint64_t* offset, char* into, 
 std::error_code InputFile::Read(char* into, std::size_t count, std::size_t& got) {
   // Every read of a regular file names its offset, so that a read again at
   // another offset, which moves the handle's own position, changes nothing.
-  const std::error_code error = ReadOnce(handle, regular ? &position : nullptr, into, count, got);
+  const std::uint64_t at = start + position;
+  const std::error_code error = ReadOnce(handle, regular ? &at : nullptr, into, count, got);
   position += got;
   return error;
 }
 
 std::error_code InputFile::ReadAt(std::uint64_t offset, char* into, std::size_t count, std::size_t& got) {
-  return ReadOnce(handle, &offset, into, count, got);
+  const std::uint64_t at = start + offset;
+  return ReadOnce(handle, &at, into, count, got);
 }
 
 void InputFile::Close() noexcept {
@@ -85,6 +133,7 @@ void InputFile::Close() noexcept {
     handle = nullptr;
   }
   regular = false;
+  start = 0;
   position = 0;
   permissions.reset();
 }

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "io/BlockQueue.h"
+#include "io/StandardOutput.h"
 
 namespace rungwell {
 
@@ -19,7 +20,8 @@ constexpr std::size_t BlockCount = 4;
 // The blocks, and the thread that writes the full ones in the order given.
 class OutputFile::Writer {
  public:
-  explicit Writer(UnfinishedFile& destination) : file(destination) {
+  // destination: the file to write, or null for standard output.
+  explicit Writer(UnfinishedFile* destination) : file(destination) {
     for (auto& storage : blocks) {
       // Left unset: every byte is written before it is read.
       storage.reset(new char[OutputBufferSize + BufferSlack]);
@@ -49,7 +51,7 @@ class OutputFile::Writer {
   // Writes the last block, waits for all to be written and ends the thread.
   std::error_code Finish(char* last, std::size_t size) {
     if (!thread.joinable()) {
-      return file.Write(last, size);
+      return WriteBlock(last, size);
     }
     if (size > 0) {
       (void)full.Push({last, size});
@@ -73,9 +75,13 @@ class OutputFile::Writer {
   std::error_code Failure() const { return failure; }
 
  private:
+  std::error_code WriteBlock(const char* data, std::size_t size) {
+    return file != nullptr ? file->Write(data, size) : WriteStandardOutput(data, size);
+  }
+
   void Run() {
     for (std::pair<char*, std::size_t> queued; full.Pop(queued);) {
-      if (const std::error_code result = file.Write(queued.first, queued.second)) {
+      if (const std::error_code result = WriteBlock(queued.first, queued.second)) {
         failure = result;
         full.Stop();
         empty.Stop();
@@ -85,7 +91,7 @@ class OutputFile::Writer {
     }
   }
 
-  UnfinishedFile& file;
+  UnfinishedFile* file;
   std::unique_ptr<char[]> blocks[BlockCount];
   BlockQueue<char*> empty{BlockCount};                         // blocks free to fill
   BlockQueue<std::pair<char*, std::size_t>> full{BlockCount};  // in file order
@@ -95,16 +101,20 @@ class OutputFile::Writer {
 
 OutputFile::OutputFile(std::string outputPath) : path(std::move(outputPath)) {}
 
+OutputFile::OutputFile(StandardOutputTag /*tag*/) : standardOutput(true) {}
+
 OutputFile::~OutputFile() {
   // The writer goes first: it may be using the file.
   writer.reset();
 }
 
 bool OutputFile::Create(unsigned permissions) {
-  if (const std::error_code cause = file.Create(path, permissions)) {
-    return Fail(cause);
+  if (!standardOutput) {
+    if (const std::error_code cause = file.Create(path, permissions)) {
+      return Fail(cause);
+    }
   }
-  writer = std::make_unique<Writer>(file);
+  writer = std::make_unique<Writer>(standardOutput ? nullptr : &file);
   block = writer->TakeEmpty();
   filled = 0;
   return true;
@@ -149,6 +159,9 @@ bool OutputFile::Commit() {
     return Fail(cause);
   }
   writer.reset();
+  if (standardOutput) {
+    return true;
+  }
   if (const std::error_code cause = file.Publish()) {
     return Fail(cause);
   }

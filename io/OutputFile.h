@@ -20,9 +20,14 @@ namespace rungwell {
 // Bytes are gathered into blocks. Once the first block is full, a writer
 // thread takes over the writing, so that the caller fills the next blocks
 // while earlier ones go to the file; a small file is written at Commit alone.
+//
+// Standard output takes the blocks as they fill instead; nothing of it can
+// be taken back, so a failure there may follow bytes already written.
 class OutputFile {
  public:
   explicit OutputFile(std::string path);
+  struct StandardOutputTag {};
+  explicit OutputFile(StandardOutputTag);
   ~OutputFile();
 
   OutputFile(const OutputFile&) = delete;
@@ -30,7 +35,7 @@ class OutputFile {
 
   // Starts the file. A new file gets permissions (less the umask); one that
   // replaces an earlier file keeps that file's. False on failure, with
-  // Error() set.
+  // Error() set. Nothing to start for standard output.
   bool Create(unsigned permissions = DefaultPermissions);
 
   // Writes bytes of any length, moving on to new blocks as they fill. False
@@ -77,6 +82,7 @@ class OutputFile {
   bool Fail(std::error_code cause);
 
   std::string path;
+  bool standardOutput = false;
   UnfinishedFile file;
   std::unique_ptr<Writer> writer;
   char* block = nullptr;  // the block being filled; null unless all is sound

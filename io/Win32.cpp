@@ -64,6 +64,10 @@ int ErrnoFor(unsigned long code) noexcept {
       return EMFILE;
     case ERROR_NO_UNICODE_TRANSLATION:
       return EILSEQ;
+    // A pipe whose reader has gone.
+    case ERROR_BROKEN_PIPE:
+    case ERROR_NO_DATA:
+      return EPIPE;
     default:
       return 0;
   }

@@ -20,14 +20,15 @@ using testing::TempDir;
 using testing::WriteFile;
 
 // Runs the conversion loop over real files, as the program does.
-std::string Convert(const std::string& contents, ConversionReport* report = nullptr) {
+std::string Convert(const std::string& contents, ConversionReport* report = nullptr, const LayoutChoice& layout = {}) {
   TempDir dir;
   WriteFile(dir.File("in.csv"), contents);
   CsvFileHandle input;
   EXPECT_TRUE(input.Open(dir.File("in.csv")));
   OutputFile output(dir.File("out.csv"));
   EXPECT_TRUE(output.Create());
-  EXPECT_TRUE(ConvertLines(input, output, report));
+  ConversionReport ignored;
+  EXPECT_TRUE(ConvertLines(input, output, layout, report != nullptr ? *report : ignored));
   EXPECT_TRUE(output.Commit()) << output.Error().message();
   return ReadFile(dir.File("out.csv"));
 }
@@ -93,13 +94,13 @@ TEST(ConvertLines, CountsWhatExplainsAnUnchangedOutput) {
     ScanTally tally;
   };
   const Case cases[] = {
-      {"levels all quoted", "\"1\",a,b,c,d,\"3\"\n\"2\",a,b,c,d,\" -2\"\r\n", {2, 2, 0, 2}},
+      {"levels all quoted", "\"1\",a,b,c,d,\"3\"\n\"2\",a,b,c,d,\" -2\"\r\n", {2, 2, 0, 2, 1}},
       {"no sixth field", "a;b;c\nd;e;f\n", {2, 0, 0, 0}},
       {"a flat plan", "a,b,c,d,e,Level\n1,a,b,c,d,1\n", {2, 2, 1, 0}},
-      {"levels past the deepest", "a,b,c,d,e,2\na,b,c,d,e,1001\r\na,b,c,d,e,2027-01-04\n", {3, 3, 3, 0, 1, 2, 2}},
+      {"levels past the deepest", "a,b,c,d,e,2\na,b,c,d,e,1001\r\na,b,c,d,e,2027-01-04\n", {3, 3, 3, 0, 0, 1, 2, 2}},
       {"CR LF counts once where CR ends lines",
        std::string(LineEndWindow - 1, 'x') + "\ra\r\nb\r\r\na,b,c,d,e,5000\r",
-       {5, 1, 1, 0, 0, 1, 5}},
+       {5, 1, 1, 0, 0, 0, 1, 5}},
   };
   for (const Case& c : cases) {
     ConversionReport report;

@@ -153,8 +153,10 @@ TEST(LineScanner, KnowsALevelBeforeTheLineEnds) {
 }
 
 // Random text dense in separators, quotation marks and line ends, in every
-// dialect, cut into random pieces, so that lines, quoting and level fields
-// start and end everywhere in the blocks and in the pieces.
+// dialect, with the level in the first, second, sixth, tenth and 64th
+// column and in one past every line's end, cut into random pieces, so that
+// lines, quoting and level fields start and end everywhere in the blocks and
+// in the pieces.
 TEST(LineScanner, AgreesWithThePlainRuleOnRandomText) {
   std::mt19937 random(20261208);
   const std::string filler = "a3 -+\0\r\t;\xff"s;
@@ -163,9 +165,11 @@ TEST(LineScanner, AgreesWithThePlainRuleOnRandomText) {
   const double densities[] = {0.01, 0.03, 0.1, 0.3};
   const Dialect dialects[] = {
       {}, {Encoding::Bytes, 3, ';', true}, {Encoding::Utf16Le, 2, '\t', false}, {Encoding::Utf16Be, 2, ',', true}};
+  const unsigned columns[] = {0, 1, 5, 9, 63, 1000};
   const std::vector<ScanPath> paths = PathsToTest();
-  for (int i = 0; i < 8000; ++i) {
-    const Dialect& dialect = dialects[i % 4];
+  for (int i = 0; i < 12000; ++i) {
+    Dialect dialect = dialects[i % 4];
+    dialect.levelColumn = columns[(i / 64) % std::size(columns)];
     // Sparse separators give long fields, so the level field often starts
     // blocks away from the line's start; sparse line ends give long lines.
     const double density = densities[(i / 4) % 4];
@@ -194,7 +198,7 @@ TEST(LineScanner, AgreesWithThePlainRuleOnRandomText) {
     std::size_t cut = dialect.markSize + (random() % (text.size() + 1)) / 2 * 2;
     const ScanPath path = paths[static_cast<std::size_t>(i) % paths.size()];
     ExpectSameScan(ScanInPieces(text, dialect, final, path, {std::min(cut, text.size())}), expected,
-                   '"' + text + "\" in " + ScanPathName(path));
+                   '"' + text + "\" in " + ScanPathName(path) + ", column " + std::to_string(dialect.levelColumn));
     if (::testing::Test::HasFailure()) {
       return;
     }

@@ -4,10 +4,12 @@
 // targets to hold the real code against: the whole input at once, decoded
 // into characters, line by line and field by field.
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <limits>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -22,16 +24,16 @@ namespace rungwell::plain {
 
 // Field by field, each with its own quote toggle, as the rule is written.
 template <typename Text>
-Text LevelField(const Text& line, typename Text::value_type separator = ',') {
+Text LevelField(const Text& line, typename Text::value_type separator = ',', unsigned column = LevelColumn) {
   std::size_t start = 0;
-  for (int index = 0;; ++index) {
+  for (unsigned index = 0;; ++index) {
     bool quoted = false;
     std::size_t end = start;
     while (end < line.size() && (quoted || line[end] != separator)) {
       quoted = line[end] == '"' ? !quoted : quoted;
       ++end;
     }
-    if (index == LevelColumn) {
+    if (index == column) {
       return line.substr(start, end - start);
     }
     if (end == line.size()) {
@@ -146,18 +148,148 @@ inline Decoded Decode(std::string_view bytes, const Dialect& dialect) {
   return text;
 }
 
-inline Dialect Detect(std::string_view bytes) {
+// A header field without the white space and quotation marks around it; in
+// a quoted field, two quotation marks are one.
+inline Units Bare(Units field) {
+  const auto trim = [](Units text) {
+    while (!text.empty() && IsSpace(text.back())) {
+      text.pop_back();
+    }
+    const auto first = std::find_if(text.begin(), text.end(), [](char16_t c) { return !IsSpace(c); });
+    return Units(first, text.end());
+  };
+  field = trim(field);
+  if (field.size() < 2 || field.front() != '"' || field.back() != '"') {
+    return field;
+  }
+  Units inner = field.substr(1, field.size() - 2);
+  for (std::size_t at = inner.find(u"\"\""); at != Units::npos; at = inner.find(u"\"\"", at + 1)) {
+    inner.erase(at, 1);
+  }
+  return trim(inner);
+}
+
+inline bool SameName(const Units& a, const Units& b) {
+  const auto upper = [](char16_t c) { return c >= 'a' && c <= 'z' ? static_cast<char16_t>(c - 'a' + 'A') : c; };
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [&](char16_t x, char16_t y) { return upper(x) == upper(y); });
+}
+
+// The name given on the command line as the file's characters: bytes in
+// 8-bit text; UTF-8 decoded into UTF-16 in 16-bit text (or bytes, if no UTF-8).
+inline Units NameIn(const std::string& name, const Dialect& dialect) {
+  Units bytes;
+  for (const char c : name) {
+    bytes += static_cast<char16_t>(static_cast<unsigned char>(c));
+  }
+  if (dialect.encoding == Encoding::Bytes) {
+    return Bare(bytes);
+  }
+  Units units;
+  for (std::size_t at = 0; at < bytes.size();) {
+    const char16_t first = bytes[at];
+    const std::size_t length = first < 0x80   ? 1
+                               : first < 0xC2 ? 0
+                               : first < 0xE0 ? 2
+                               : first < 0xF0 ? 3
+                               : first < 0xF5 ? 4
+                                              : 0;
+    if (length == 0 || at + length > bytes.size()) {
+      return Bare(bytes);
+    }
+    char32_t code = length == 1 ? first : first & (0x7FU >> length);
+    for (std::size_t i = 1; i < length; ++i) {
+      if ((bytes[at + i] & 0xC0U) != 0x80U) {
+        return Bare(bytes);
+      }
+      code = code << 6U | (bytes[at + i] & 0x3FU);
+    }
+    if (code >= 0x10000) {
+      units += static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10U));
+      units += static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FFU));
+    } else {
+      units += static_cast<char16_t>(code);
+    }
+    at += length;
+  }
+  return Bare(units);
+}
+
+// The dialect of a file's bytes, as the user's choices and its start make
+// it; problem, where given, says whether those choices fit the file.
+inline Dialect Detect(std::string_view bytes, const LayoutChoice& layout = {}, LayoutProblem* problem = nullptr) {
   Dialect dialect = DialectOf(bytes);
+  dialect.levelColumn = layout.levelColumn;
   const Units text = Decode(bytes, dialect).units;
   const Units window = text.substr(0, LineEndWindow / dialect.UnitSize());
   dialect.crLineEnds = window.find(u'\r') != Units::npos && window.find(u'\n') == Units::npos;
-  Units line = text.substr(0, text.find_first_of(dialect.crLineEnds ? u"\r\n" : u"\n"));
+  // The first two lines, each without its line end (a CR LF is one).
+  const auto lineAt = [&](std::size_t from, std::size_t& next) {
+    const std::size_t end = std::min(text.find_first_of(dialect.crLineEnds ? u"\r\n" : u"\n", from), text.size());
+    next = end + (end < text.size() ? 1 : 0);
+    next += dialect.crLineEnds && end < text.size() && text[end] == '\r' && next < text.size() && text[next] == '\n';
+    return text.substr(from, end - from);
+  };
+  std::size_t second = 0;
+  std::size_t third = 0;
+  Units line = lineAt(0, second);
   if (!dialect.crLineEnds && !line.empty() && line.back() == '\r') {
     line.pop_back();
   }
+  std::optional<char16_t> hint;
   if (line.size() == 5 && line.substr(0, 4) == u"sep=" && line[4] != '"' && line[4] != '\r' && line[4] != '\n' &&
       line[4] != 0) {
-    dialect.separator = line[4];
+    hint = line[4];
+  }
+  if (problem != nullptr) {
+    *problem = LayoutProblem::None;
+  }
+  if (layout.separator && dialect.encoding == Encoding::Bytes &&
+      (*layout.separator > 0xFF || (dialect.markSize > 0 && *layout.separator >= 0x80))) {
+    if (problem != nullptr) {
+      *problem = LayoutProblem::SeparatorNotOneByte;
+    }
+  }
+  if (!layout.levelName.empty()) {
+    // The header, as far as it is looked through.
+    Units header = hint ? lineAt(second, third) : line;
+    const std::size_t headerStart = hint ? second : 0;
+    header = header.substr(0, HeaderLimit > headerStart ? HeaderLimit - headerStart : 0);
+    std::vector<char16_t> candidates = {u',', u';', u'\t'};
+    if (layout.separator || hint) {
+      candidates = {layout.separator ? static_cast<char16_t>(*layout.separator) : *hint};
+    }
+    const Units name = NameIn(layout.levelName, dialect);
+    for (const char16_t separator : candidates) {
+      std::size_t start = 0;
+      for (unsigned index = 0;; ++index) {
+        bool quoted = false;
+        std::size_t end = start;
+        while (end < header.size() && (quoted || header[end] != separator)) {
+          quoted = header[end] == '"' ? !quoted : quoted;
+          ++end;
+        }
+        if (SameName(Bare(header.substr(start, end - start)), name)) {
+          dialect.levelColumn = index;
+          dialect.separator = separator;
+          return dialect;
+        }
+        if (end == header.size()) {
+          break;
+        }
+        start = end + 1;
+      }
+    }
+    if (problem != nullptr && *problem == LayoutProblem::None) {
+      *problem = LayoutProblem::NoColumnOfThatName;
+    }
+  }
+  if (layout.separator) {
+    dialect.separator = *layout.separator;
+    return dialect;
+  }
+  if (hint) {
+    dialect.separator = *hint;
     return dialect;
   }
   std::uint64_t commas = 0;
@@ -170,7 +302,7 @@ inline Dialect Detect(std::string_view bytes) {
     semicolons += !quoted && c == ';';
     tabs += !quoted && c == '\t';
   }
-  const std::uint64_t enough = LevelColumn;
+  const std::uint64_t enough = std::max(layout.levelColumn, 1U);
   if (commas < enough && (semicolons >= enough || tabs >= enough)) {
     dialect.separator = tabs > semicolons ? std::uint16_t{'\t'} : std::uint16_t{';'};
   }
@@ -208,15 +340,17 @@ inline Scan ScanLines(std::string_view bytes, bool final, const Dialect& dialect
       quoted = c == '"' ? !quoted : quoted;
       separators += !quoted && c == dialect.separator;
     }
-    const bool hasField = separators >= LevelColumn;
-    const Units field = LevelField(body, static_cast<char16_t>(dialect.separator));
-    const bool fieldComplete = ends || final || separators > LevelColumn;
+    const bool hasField = separators >= dialect.levelColumn;
+    const Units field = LevelField(body, static_cast<char16_t>(dialect.separator), dialect.levelColumn);
+    const bool fieldComplete = ends || final || separators > dialect.levelColumn;
     const Reading reading = hasField ? Read(field, fieldComplete) : Reading{0, false, false, ends || final};
     const std::uint64_t start = scan.openStart;
     if (reading.settled) {
       scan.tally.levelFields += hasField;
       scan.tally.numbers += reading.number;
-      scan.tally.quotedNumbers += reading.quotedNumber;
+      if (reading.quotedNumber && scan.tally.quotedNumbers++ == 0) {
+        scan.tally.firstQuotedLine = scan.tally.lines + 1;
+      }
       if (reading.level > 1 && reading.level <= MaxLevel) {
         scan.indents.push_back({start, static_cast<std::uint64_t>(reading.level) - 1});
         ++scan.tally.indented;
@@ -243,8 +377,8 @@ inline Scan ScanLines(std::string_view bytes, bool final, const Dialect& dialect
 }
 
 // The whole conversion of a file's bytes, as the rules say.
-inline std::string Convert(std::string_view bytes) {
-  const Dialect dialect = Detect(bytes);
+inline std::string Convert(std::string_view bytes, const LayoutChoice& layout = {}) {
+  const Dialect dialect = Detect(bytes, layout);
   const Scan scan = ScanLines(bytes, true, dialect);
   std::string unit(IndentUnit.size() * dialect.UnitSize(), ' ');
   if (dialect.encoding != Encoding::Bytes) {
@@ -295,14 +429,14 @@ inline std::ostream& operator<<(std::ostream& out, const LineIndent& indent) {
 
 inline bool operator==(const ScanTally& a, const ScanTally& b) {
   return a.lines == b.lines && a.levelFields == b.levelFields && a.numbers == b.numbers &&
-         a.quotedNumbers == b.quotedNumbers && a.indented == b.indented && a.tooDeep == b.tooDeep &&
-         a.firstTooDeepLine == b.firstTooDeepLine;
+         a.quotedNumbers == b.quotedNumbers && a.firstQuotedLine == b.firstQuotedLine && a.indented == b.indented &&
+         a.tooDeep == b.tooDeep && a.firstTooDeepLine == b.firstTooDeepLine;
 }
 
 inline std::ostream& operator<<(std::ostream& out, const ScanTally& t) {
   return out << "{lines " << t.lines << ", fields " << t.levelFields << ", numbers " << t.numbers << ", quoted "
-             << t.quotedNumbers << ", indented " << t.indented << ", too deep " << t.tooDeep << " from line "
-             << t.firstTooDeepLine << "}";
+             << t.quotedNumbers << " from line " << t.firstQuotedLine << ", indented " << t.indented << ", too deep "
+             << t.tooDeep << " from line " << t.firstTooDeepLine << "}";
 }
 
 }  // namespace rungwell

@@ -58,6 +58,40 @@ RunResult RunProgram(const RunOptions& options) {
   if (options.stdinOpenPipe) {
     MakePipe(inPipe);
   }
+  std::unique_ptr<TempDir> inputFolder;
+  pid_t feeder = -1;
+  if (options.stdinBytes && options.stdinBytesThroughPipe) {
+    MakePipe(inPipe);
+    // A process of its own writes them, so that a pipe's worth does not stall the test.
+    feeder = fork();
+    if (feeder < 0) {
+      throw std::runtime_error("fork failed");
+    }
+    if (feeder == 0) {
+      // Holding the program's output pipes open would keep the test waiting for their end.
+      for (const int fd : {inPipe[0], outPipe[0], outPipe[1], errPipe[0], errPipe[1]}) {
+        close(fd);
+      }
+      const std::string& bytes = *options.stdinBytes;
+      for (std::size_t written = 0; written < bytes.size();) {
+        const ssize_t n = write(inPipe[1], bytes.data() + written, bytes.size() - written);
+        if (n <= 0) {
+          _exit(1);
+        }
+        written += static_cast<std::size_t>(n);
+      }
+      _exit(0);
+    }
+    close(inPipe[1]);
+    inPipe[1] = -1;
+  } else if (options.stdinBytes) {
+    inputFolder = std::make_unique<TempDir>();
+    WriteFile(inputFolder->File("stdin"), *options.stdinBytes);
+    inPipe[0] = open(inputFolder->File("stdin").c_str(), O_RDONLY | O_CLOEXEC);
+    if (inPipe[0] < 0) {
+      throw std::runtime_error("cannot open the standard input's file");
+    }
+  }
   int terminal = -1;     // the side of a pseudo-terminal the test types into and reads
   int programSide = -1;  // the side the program has
   if (options.terminalInput || options.terminalOutput) {
@@ -224,6 +258,10 @@ RunResult RunProgram(const RunOptions& options) {
   }
   int status = 0;
   waitpid(child, &status, 0);
+  if (feeder > 0) {
+    kill(feeder, SIGKILL);  // should the program have stopped reading
+    waitpid(feeder, nullptr, 0);
+  }
   result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
   return result;

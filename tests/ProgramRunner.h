@@ -15,8 +15,11 @@ struct RunOptions {
   // so that a write past it fails as on a full disk.
   std::optional<unsigned long long> fileSizeLimit;
   // Standard input: /dev/null, unless a pipe is asked for that stays open
-  // (without data) for as long as the program runs.
+  // (without data) for as long as the program runs, or bytes are given.
   bool stdinOpenPipe = false;
+  // Standard input's bytes, from a file, or through a pipe that ends with them.
+  std::optional<std::string> stdinBytes;
+  bool stdinBytesThroughPipe = false;
   // When set, standard input is a terminal, and this is typed into it.
   std::optional<std::string> terminalInput;
   // Standard output is a terminal (the same one, when input is too); what

@@ -9,6 +9,7 @@
 //           PrefixParity(mask), the running parity of its bits;
 //   Copy:   Over<Ahead>(to, from, count), a copy that may run past its end.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -90,10 +91,6 @@ RUNGWELL_INLINE BlockMasks Classify(const char* bytes, const Dialect& dialect) n
   return masks;
 }
 
-// The scan counts the separators before the level field, so there must be
-// some, and picks the last of them by its rank in a 64-bit mask.
-static_assert(LevelColumn > 0 && LevelColumn <= 64, "the scan handles level columns 1 to 64");
-
 // Counts off the separators that the open line has in the block at offset
 // at, and notes where the level field starts should it be among them. Where
 // it starts varies from line to line, so the choice is made without branches.
@@ -101,7 +98,9 @@ template <typename Bits>
 RUNGWELL_INLINE void PassSeparators(ScanState& line, std::uint64_t separators, std::uint64_t at) noexcept {
   const unsigned count = Bits::Count(separators);
   const bool reached = line.separatorsToGo > 0 && count >= line.separatorsToGo;
-  const unsigned last = Bits::Nth(separators, line.separatorsToGo > 0 ? line.separatorsToGo - 1 : 0);
+  // A rank the block's 64 bits cannot reach picks nothing that is used.
+  const unsigned rank = line.separatorsToGo > 0 ? std::min(line.separatorsToGo, 64U) - 1 : 0;
+  const unsigned last = Bits::Nth(separators, rank);
   line.fieldStart = reached ? at + last + 1 : line.fieldStart;
   line.separatorsToGo = count >= line.separatorsToGo ? 0 : line.separatorsToGo - count;
 }
@@ -112,6 +111,7 @@ RUNGWELL_INLINE void Record(ScanState& line, const LevelReading& reading, Indent
   ScanTally& tally = line.tally;
   tally.levelFields += line.separatorsToGo == 0 ? 1 : 0;
   tally.numbers += reading.digits ? 1 : 0;
+  tally.firstQuotedLine = reading.quotedNumber && tally.quotedNumbers == 0 ? tally.lines + 1 : tally.firstQuotedLine;
   tally.quotedNumbers += reading.quotedNumber ? 1 : 0;
   const std::int32_t level = reading.Level();
   if (const std::uint64_t units = IndentCount(level)) {
@@ -177,7 +177,9 @@ RUNGWELL_INLINE void EndLine(ScanState& line, std::string_view bytes, std::size_
   }
   line.tally.lines += secondHalfOfCrLf ? 0 : 1;
   line.lineStart = line.base + end;
-  line.separatorsToGo = LevelColumn;
+  // The level field of column 0 starts with its line.
+  line.fieldStart = line.lineStart;
+  line.separatorsToGo = line.dialect.levelColumn;
   line.decided = false;
   line.reading = false;
   line.level = {};

@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <cstring>
 
-#include "csv/Level.h"
 #include "csv/simd/Target.h"
 
 namespace rungwell::simd {
@@ -47,8 +46,8 @@ inline unsigned LowestBit(std::uint64_t bits) noexcept {
 }
 
 // The bit operations that pick the level field's separator and follow the
-// quotation marks: how many bits a mask has, where its (n+1)th bit is, for
-// n below LevelColumn, and the running parity of its bits.
+// quotation marks: how many bits a mask has, where its (n+1)th bit is, and
+// the running parity of its bits.
 struct PortableBits {
   static unsigned Count(std::uint64_t bits) noexcept {
     // Without the instruction, the compiler's own count is a call; this is not.
@@ -58,12 +57,11 @@ struct PortableBits {
     return static_cast<unsigned>((bits * 0x0101010101010101U) >> 56U);
   }
 
-  // Clears the lowest bit a fixed number of times, each only when needed,
-  // so that no branch depends on n. The top bit keeps the result defined
-  // when bits has no more than n bits; it is not used then.
+  // The top bit keeps the result defined when bits has no more than n bits;
+  // it is not used then.
   static unsigned Nth(std::uint64_t bits, unsigned n) noexcept {
-    for (unsigned i = 0; i + 1 < LevelColumn; ++i) {
-      bits &= bits - static_cast<std::uint64_t>(i < n);
+    for (unsigned i = 0; i < n; ++i) {
+      bits &= bits - 1;
     }
     return LowestBit(bits | (std::uint64_t{1} << 63U));
   }
