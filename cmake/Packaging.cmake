@@ -21,6 +21,8 @@ else()
   install(TARGETS Rungwell RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES README.md DESTINATION ${docs})
   install(FILES LICENSE DESTINATION ${docs} RENAME copyright)
+  # The plan the README and the manual page show, to try the program on.
+  install(FILES examples/plan.csv DESTINATION ${docs}/examples)
 
   # Debian wants its docs and manual pages compressed as gzip -9n makes them:
   # as small as it can, and without a time stamp, so that the same sources
@@ -66,8 +68,9 @@ endif()
 set(CPACK_PACKAGE_VENDOR "the Rungwell authors")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "indent a comma-separated plan by its level column")
 set(CPACK_PACKAGE_DESCRIPTION "Rungwell indents each line of a comma-separated plan by the level in its
-sixth column, so that the structure of the plan shows when the file is opened
-as text. Run on plan.csv, it writes plan_new.csv beside it.")
+sixth column, or in the column given by number or name, so that the structure
+of the plan shows when the file is opened as text. Run on plan.csv, it writes
+plan_new.csv beside it.")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_VERBATIM_VARIABLES ON)
 
