@@ -29,9 +29,10 @@ enum class Plan { Commas, Semicolons, Utf16Le };
 // A plan held in memory with room past its end, as the read buffers have.
 class PlanInMemory {
  public:
-  PlanInMemory(Plan kind, std::size_t bytes) {
+  PlanInMemory(Plan kind, std::size_t bytes, unsigned levelColumn = rungwell::LevelColumn) {
     PlanOptions options;
     options.separator = kind == Plan::Semicolons ? ';' : ',';
+    options.levelColumn = levelColumn;
     PlanGenerator generator(options);
     std::string text = generator.Header();
     while (text.size() < bytes) {
@@ -84,8 +85,10 @@ class MemorySink final : public rungwell::ByteSink {
   std::size_t filled = 0;
 };
 
-rungwell::Dialect DialectOf(std::string_view plan) {
-  rungwell::DialectDetector detector;
+rungwell::Dialect DialectOf(std::string_view plan, unsigned levelColumn = rungwell::LevelColumn) {
+  rungwell::LayoutChoice layout;
+  layout.levelColumn = levelColumn;
+  rungwell::DialectDetector detector(layout);
   if (!detector.Feed(plan)) {
     detector.End();
   }
@@ -93,11 +96,12 @@ rungwell::Dialect DialectOf(std::string_view plan) {
 }
 
 // The whole conversion of a 16 MB plan in memory, a read block at a time:
-// lines found, indented and put together in an output block.
-void BM_Convert(benchmark::State& state, Plan kind) {
-  const PlanInMemory plan(kind, 16U << 20);
+// lines found, indented and put together in an output block. The level is in
+// the sixth column unless a column is given.
+void BM_Convert(benchmark::State& state, Plan kind, unsigned levelColumn = rungwell::LevelColumn) {
+  const PlanInMemory plan(kind, 16U << 20, levelColumn);
   const std::string_view bytes = plan.Bytes();
-  const rungwell::Dialect dialect = DialectOf(bytes);
+  const rungwell::Dialect dialect = DialectOf(bytes, levelColumn);
   MemorySink sink;
   for (auto _ : state) {
     rungwell::HeldBytes held;
@@ -113,6 +117,8 @@ void BM_Convert(benchmark::State& state, Plan kind) {
 BENCHMARK_CAPTURE(BM_Convert, commas, Plan::Commas)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Convert, semicolons, Plan::Semicolons)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Convert, utf16le, Plan::Utf16Le)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Convert, commas_column0, Plan::Commas, 0)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Convert, commas_column30, Plan::Commas, 30)->Unit(benchmark::kMillisecond);
 
 // The scan alone, over the same plan in the same blocks.
 void BM_ScanLines(benchmark::State& state, Plan kind) {

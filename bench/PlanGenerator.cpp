@@ -33,10 +33,8 @@ std::string ToUtf16Le(std::string_view ascii) {
 PlanGenerator::PlanGenerator(const PlanOptions& planOptions) : options(planOptions), random(planOptions.seed) {}
 
 std::string PlanGenerator::Header() const {
-  std::string header = "ID,Task,Owner,Start,Finish,Level,Notes";
-  for (char& c : header) {
-    c = c == ',' ? options.separator : c;
-  }
+  std::string header;
+  AppendFields(header, "Level", {"ID", "Task", "Owner", "Start", "Finish", "Notes"});
   return header + (options.crlf ? "\r\n" : "\n");
 }
 
@@ -44,17 +42,38 @@ std::string PlanGenerator::Pick(const char* const* words, std::size_t count) {
   return words[random() % count];
 }
 
-void PlanGenerator::AppendLevel(std::string& out) {
+std::string PlanGenerator::Level() {
   const auto roll = random() % 100;
   const std::string level = std::to_string(1 + random() % 8);
   if (roll < 3) {
-    out += "\"" + level + "\"";
-  } else if (roll < 5) {
-    // no level given
-  } else if (roll < 8) {
-    out += " " + level;
-  } else {
-    out += level;
+    return "\"" + level + "\"";
+  }
+  if (roll < 5) {
+    return "";  // no level given
+  }
+  return roll < 8 ? " " + level : level;
+}
+
+void PlanGenerator::AppendFields(std::string& out, std::string level, std::initializer_list<std::string> fields) const {
+  constexpr unsigned BeforeLevel = 5;
+  unsigned index = 0;
+  const auto append = [&](const std::string& field) {
+    if (index++ > 0) {
+      out += options.separator;
+    }
+    out += field;
+  };
+  unsigned usual = 0;  // the field's place in the usual order
+  for (const std::string& field : fields) {
+    // Cost columns between the usual ones and a level further on.
+    while (usual == BeforeLevel && index < options.levelColumn) {
+      append(std::to_string(100 + index * 7) + ".50");
+    }
+    if (index == options.levelColumn) {
+      append(level);
+    }
+    append(field);
+    ++usual;
   }
 }
 
@@ -64,36 +83,32 @@ void PlanGenerator::AppendLine(std::string& out) {
   // A task with a comma or a quotation mark must be quoted; others are
   // quoted half the time, as exporters differ.
   const bool quotedTask = task.find_first_of(",\"") != std::string::npos || random() % 2 == 0;
-  const char sep = options.separator;
-  out += std::to_string(id);
-  out += sep;
-  out += quotedTask ? "\"" + task + "\"" : task;
-  out += sep;
-  out += Pick(Owners, std::size(Owners));
+  // Drawn in the order the fields were always written, so that a seed gives
+  // the plan it always gave.
+  const std::string owner = Pick(Owners, std::size(Owners));
   const auto month = 1 + random() % 12;
   const auto day = 10 + random() % 18;
-  out += sep;
-  out += "2027-" + std::string(month < 10 ? "0" : "") + std::to_string(month) + "-" + std::to_string(day);
-  out += sep;
-  out += "2027-" + std::string(month < 10 ? "0" : "") + std::to_string(month) + "-" + std::to_string(day + 1);
-  out += sep;
-  AppendLevel(out);
-  out += sep;
-  if (sep == ';') {
+  const std::string date = "2027-" + std::string(month < 10 ? "0" : "") + std::to_string(month) + "-";
+  std::string level = Level();
+  std::string notes;
+  if (options.separator == ';') {
     // Work in days with a decimal comma, as such exports have.
-    out += std::to_string(random() % 40) + "," + std::to_string(random() % 10) + " Tage;";
+    notes = std::to_string(random() % 40) + "," + std::to_string(random() % 10) + " Tage;";
   }
   if (options.longLines && random() % 20000 == 0) {
     const std::size_t length = 30000 + random() % 70000;
-    const std::size_t start = out.size();
-    out += '"';
-    while (out.size() - start < length) {
-      out += "long note, with commas and \"\"quotes\"\" ";
+    const std::size_t start = notes.size();
+    notes += '"';
+    while (notes.size() - start < length) {
+      notes += "long note, with commas and \"\"quotes\"\" ";
     }
-    out += '"';
+    notes += '"';
   } else {
-    out += Pick(Notes, std::size(Notes));
+    notes += Pick(Notes, std::size(Notes));
   }
+  AppendFields(out, std::move(level),
+               {std::to_string(id), quotedTask ? "\"" + task + "\"" : task, owner, date + std::to_string(day),
+                date + std::to_string(day + 1), notes});
   out += options.crlf ? "\r\n" : "\n";
 }
 

@@ -15,6 +15,9 @@ struct PlanOptions {
   // What separates fields: ';' as Excel writes where the list separator is
   // one, which also writes decimal commas then.
   char separator = ',';
+  // Where the level is, counted from 0: before 5 it takes the place of an
+  // earlier field, which moves after it; past 5, cost columns come before it.
+  unsigned levelColumn = 5;
 };
 
 // The bytes of text in UTF-16LE with its mark, as Windows PowerShell writes
@@ -35,7 +38,9 @@ class PlanGenerator {
 
  private:
   std::string Pick(const char* const* words, std::size_t count);
-  void AppendLevel(std::string& out);
+  std::string Level();
+  // Appends fields, the level among them where levelColumn says.
+  void AppendFields(std::string& out, std::string level, std::initializer_list<std::string> fields) const;
 
   PlanOptions options;
   std::mt19937_64 random;
