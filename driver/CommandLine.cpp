@@ -76,7 +76,6 @@ CommandLine ParseCommandLine(int argc, const char* const argv[]) {
       command.mistake = what;
     }
   };
-  std::string outputOption;
   bool options = true;
   for (int i = 1; i < argc; ++i) {
     const std::string_view argument = argv[i];
@@ -124,14 +123,15 @@ CommandLine ParseCommandLine(int argc, const char* const argv[]) {
       if (missing || value.empty()) {
         mistake("option " + name + (missing ? " needs a value" : " has an empty value"));
       }
-      outputOption = name;
+      command.outputOption = name;
       command.output = std::string(value);
     } else {
       command.files.emplace_back(argument);
     }
   }
   if (command.output && command.files.size() > 1) {
-    mistake("option " + outputOption + " takes one file, and " + std::to_string(command.files.size()) + " were given");
+    mistake("option " + command.outputOption + " takes one file, and " + std::to_string(command.files.size()) +
+            " were given");
   }
   if (!command.mistake.empty()) {
     command.request = CommandLine::Request::Mistake;

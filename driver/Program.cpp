@@ -345,7 +345,8 @@ int Run(int argc, const char* const argv[]) {
     const std::vector<FileToConvert> files = FilesToConvert(command.files);
     // Only now are a wildcard's files known.
     if (command.output && files.size() > 1) {
-      return Mistake("option --output takes one file, and " + std::to_string(files.size()) + " were given");
+      return Mistake("option " + command.outputOption + " takes one file, and " + std::to_string(files.size()) +
+                     " were given");
     }
     ConvertEach(files, command, messages);
     return messages.Finish();

@@ -105,6 +105,13 @@ function(expect_lines what actual)
   expect_equal("${what}" "${actual}" "${expected}\n")
 endfunction()
 
+# Compares what the program wrote with the one line expected, which may hold
+# a semicolon, whichever line end it came with.
+function(expect_message what actual line)
+  string(REPLACE "\r\n" "\n" actual "${actual}")
+  expect_equal("${what}" "${actual}" "${line}\n")
+endfunction()
+
 # Compares a file's bytes, in hex so that CR, LF and Ctrl-Z show.
 function(expect_file path expected)
   if(NOT EXISTS "${path}")
@@ -140,6 +147,27 @@ endfunction()
 function(listing out)
   execute_process(COMMAND ls -a "${WORK}" OUTPUT_VARIABLE entries COMMAND_ERROR_IS_FATAL ANY)
   set(${out} "${entries}" PARENT_SCOPE)
+endfunction()
+
+# Runs the program with the given arguments in WORK, its standard input
+# read from the file input and its standard output written to the file
+# output, byte for byte as the program wrote them; sets RC and ERR.
+function(run_with_streams input output)
+  execute_process(
+    COMMAND ${EMULATOR} "${PROGRAM}" ${ARGN}
+    WORKING_DIRECTORY "${WORK}"
+    INPUT_FILE "${input}" OUTPUT_FILE "${output}"
+    RESULT_VARIABLE rc ERROR_VARIABLE err
+    TIMEOUT 60)
+  set(RC "${rc}" PARENT_SCOPE)
+  set(ERR "${err}" PARENT_SCOPE)
+endfunction()
+
+# The names in a folder, hidden ones too, as a list in name order.
+function(entries_of out folder)
+  file(GLOB names RELATIVE "${folder}" "${folder}/*" "${folder}/.*")
+  list(SORT names)
+  set(${out} "${names}" PARENT_SCOPE)
 endfunction()
 
 # Converts a large plan.csv over an earlier plan_new.csv, sends the program
@@ -487,6 +515,182 @@ elseif(CASE STREQUAL "version_resource_holds_the_project_version")
   if(NOT resource MATCHES "bd04effe00000100${halves}${halves}")
     message(FATAL_ERROR "no fixed version ${VERSION} in ${resource}")
   endif()
+
+elseif(CASE STREQUAL "options_choose_column_and_separator")
+  # Plans of four columns, as Excel saves them where the list separator is
+  # ';': the level is the third field, where the usual sixth is missing.
+  set(rows "1;Office move;1;Ana\r\n1.1;Choose the site;2;Ana\r\n1.1.1;Visit sites;3;Lee\r\n")
+  set(indented "1;Office move;1;Ana\r\n  1.1;Choose the site;2;Ana\r\n    1.1.1;Visit sites;3;Lee\r\n")
+  # By its index: the header's semicolons tell the separator.
+  file(WRITE "${WORK}/by-index.csv" "WBS;Task;Level;Owner\r\n${rows}")
+  run(-c 2 by-index.csv)
+  expect_success()
+  expect_file("${WORK}/by-index_new.csv" "WBS;Task;Level;Owner\r\n${indented}")
+  # By its name, whose field the header has under the semicolon only.
+  file(WRITE "${WORK}/by-name.csv" "WBS;Task;Level;Owner\r\n${rows}")
+  run(--level-column Level by-name.csv)
+  expect_success()
+  expect_file("${WORK}/by-name_new.csv" "WBS;Task;Level;Owner\r\n${indented}")
+  # The last name of a CRLF header, given in other letters: the CR before
+  # the line's LF is no part of the name.
+  file(WRITE "${WORK}/named-last.csv" "WBS;Task;Owner;Level\r\n1;Move;Ana;1\r\n1.1;Pack;Lee;2\r\n")
+  run(--level-column=LEVEL named-last.csv)
+  expect_success()
+  expect_file("${WORK}/named-last_new.csv" "WBS;Task;Owner;Level\r\n1;Move;Ana;1\r\n  1.1;Pack;Lee;2\r\n")
+  # Excel quotes no comma in a ';' file, so a first line with two commas
+  # would be taken for a comma-separated one: -d says otherwise.
+  set(excel "1;Desks, chairs, phones;1;Ana\r\n1.1;Cabling, floor 1;2;Contractor\r\n")
+  file(WRITE "${WORK}/separator.csv" "${excel}")
+  # Run here, not through run(), so that the ';' stays one argument.
+  execute_process(
+    COMMAND ${EMULATOR} "${PROGRAM}" -d ";" -c 2 separator.csv
+    WORKING_DIRECTORY "${WORK}" INPUT_FILE /dev/null
+    RESULT_VARIABLE RC OUTPUT_VARIABLE OUT ERROR_VARIABLE ERR TIMEOUT 60)
+  expect_success()
+  expect_file("${WORK}/separator_new.csv" "1;Desks, chairs, phones;1;Ana\r\n  1.1;Cabling, floor 1;2;Contractor\r\n")
+  # The inputs are as they were.
+  expect_file("${WORK}/by-index.csv" "WBS;Task;Level;Owner\r\n${rows}")
+  expect_file("${WORK}/by-name.csv" "WBS;Task;Level;Owner\r\n${rows}")
+  expect_file("${WORK}/separator.csv" "${excel}")
+  expect_no_temporary_files()
+
+elseif(CASE STREQUAL "standard_input_to_standard_output")
+  # Standard input and output must be binary: CR LF stays CR LF, an LF alone
+  # does not become CR LF, and Ctrl-Z does not end the input.
+  set(plan "ID,Task,Owner,Start,Finish,Level\r\n1,Office move,Ana,a,b,1\r\n2,Choose${CTRL_Z}the site,Ana,a,b,2\r\n3,Visit sites,Lee,a,b,3\r\n4,Book the van,Lee,a,b,2\n")
+  set(expected "ID,Task,Owner,Start,Finish,Level\r\n1,Office move,Ana,a,b,1\r\n  2,Choose${CTRL_Z}the site,Ana,a,b,2\r\n    3,Visit sites,Lee,a,b,3\r\n  4,Book the van,Lee,a,b,2\n")
+  file(WRITE "${WORK}/plan.csv" "${plan}")
+  run_with_streams("${WORK}/plan.csv" "${WORK}/converted.csv" -)
+  expect_success()
+  expect_file("${WORK}/converted.csv" "${expected}")
+  entries_of(entries "${WORK}")
+  expect_equal("folder after the run" "${entries}" "converted.csv;plan.csv")
+  # Through a pipe, which is not read again as a file is.
+  execute_process(
+    COMMAND cat plan.csv
+    COMMAND ${EMULATOR} "${PROGRAM}" -
+    WORKING_DIRECTORY "${WORK}" OUTPUT_FILE "${WORK}/piped.csv"
+    RESULTS_VARIABLE RC ERROR_VARIABLE ERR TIMEOUT 60)
+  expect_equal("exit statuses through a pipe (stderr: ${ERR})" "${RC}" "0;0")
+  expect_equal("standard error through a pipe" "${ERR}" "")
+  expect_file("${WORK}/piped.csv" "${expected}")
+  # From where the input stands: the header already read by another program.
+  execute_process(
+    COMMAND sh -c [[{ head -n 1 >/dev/null; exec "$@" -; } <plan.csv]] run ${EMULATOR} "${PROGRAM}"
+    WORKING_DIRECTORY "${WORK}" OUTPUT_FILE "${WORK}/rest.csv"
+    RESULT_VARIABLE RC ERROR_VARIABLE ERR TIMEOUT 60)
+  expect_success()
+  string(REPLACE "ID,Task,Owner,Start,Finish,Level\r\n" "" rest "${expected}")
+  expect_file("${WORK}/rest.csv" "${rest}")
+  # Redirected by cmd, which opens both files as Windows does.
+  windows_path(program "${PROGRAM}")
+  execute_process(
+    COMMAND ${EMULATOR} cmd /c "${program}" - < plan.csv > cmd.csv
+    WORKING_DIRECTORY "${WORK}" INPUT_FILE /dev/null
+    RESULT_VARIABLE RC OUTPUT_VARIABLE OUT ERROR_VARIABLE ERR TIMEOUT 60)
+  expect_success()
+  expect_equal("standard output of cmd" "${OUT}" "")
+  expect_file("${WORK}/cmd.csv" "${expected}")
+  # To a file named by -o, with nothing on standard output.
+  file(REMOVE "${WORK}/converted.csv" "${WORK}/piped.csv" "${WORK}/rest.csv" "${WORK}/cmd.csv")
+  run_with_streams("${WORK}/plan.csv" "${WORK}/stdout.txt" -o out.csv -)
+  expect_success()
+  expect_file("${WORK}/out.csv" "${expected}")
+  expect_file("${WORK}/stdout.txt" "")
+  expect_file("${WORK}/plan.csv" "${plan}")
+  entries_of(entries "${WORK}")
+  expect_equal("folder after the run with -o" "${entries}" "out.csv;plan.csv;stdout.txt")
+
+elseif(CASE STREQUAL "output_to_a_drive_letter_path")
+  set(plan "ID,a,b,c,d,Level\r\n1,a,b,c,d,2\r\n2,a,b,c,d,3\r\n")
+  set(expected "ID,a,b,c,d,Level\r\n  1,a,b,c,d,2\r\n    2,a,b,c,d,3\r\n")
+  file(MAKE_DIRECTORY "${WORK}/in" "${WORK}/out")
+  file(WRITE "${WORK}/in/plan.csv" "${plan}")
+  # The output named in full, in another folder, by the same name.
+  windows_path(output "${WORK}/out/plan.csv")
+  set(RUN_IN "${WORK}/in")
+  run(-o "${output}" plan.csv)
+  expect_success()
+  expect_equal("standard output" "${OUT}" "")
+  expect_file("${WORK}/out/plan.csv" "${expected}")
+  expect_file("${WORK}/in/plan.csv" "${plan}")
+  entries_of(entries "${WORK}/out")
+  expect_equal("the output's folder" "${entries}" "plan.csv")
+  entries_of(entries "${WORK}/in")
+  expect_equal("the input's folder" "${entries}" "plan.csv")
+  # Replaced as any earlier output is.
+  file(WRITE "${WORK}/out/plan.csv" "an earlier and longer output\r\n")
+  run("--output=${output}" plan.csv)
+  expect_success()
+  expect_file("${WORK}/out/plan.csv" "${expected}")
+  # To standard output, with the input named by its drive letter.
+  windows_path(input "${WORK}/in/plan.csv")
+  run_with_streams(/dev/null "${WORK}/stdout.csv" -o - "${input}")
+  expect_success()
+  expect_file("${WORK}/stdout.csv" "${expected}")
+  expect_file("${WORK}/in/plan.csv" "${plan}")
+  entries_of(entries "${WORK}/in")
+  expect_equal("the input's folder after -o -" "${entries}" "plan.csv")
+
+elseif(CASE STREQUAL "command_line_mistakes")
+  foreach(name plan a b)
+    file(WRITE "${WORK}/${name}.csv" "1,a,b,c,d,2\r\n")
+  endforeach()
+  listing(before)
+  # Each: the arguments, then what is wrong with them.
+  set(mistakes
+    "plan.csv|-c" "option -c needs a value"
+    "--level-column=|plan.csv" "option --level-column has an empty value"
+    "-o|x.csv|a.csv|b.csv" "option -o takes one file, and 2 were given"
+    "-d|ab|plan.csv" "option -d takes one character, or tab, not \"ab\""
+    # A wildcard that Windows hands on as it stands, found to be two files.
+    "-o|x.csv|?.csv" "option -o takes one file, and 2 were given")
+  list(LENGTH mistakes count)
+  math(EXPR last "${count} - 1")
+  foreach(at RANGE 0 ${last} 2)
+    list(GET mistakes ${at} arguments)
+    math(EXPR next "${at} + 1")
+    list(GET mistakes ${next} what)
+    string(REPLACE "|" ";" arguments "${arguments}")
+    run(${arguments})
+    expect_equal("exit status for ${arguments} (stderr: ${ERR})" "${RC}" "2")
+    expect_equal("standard output for ${arguments}" "${OUT}" "")
+    expect_message("message for ${arguments}" "${ERR}" "Rungwell: ${what}; Rungwell --help lists the options")
+    listing(after)
+    expect_equal("folder after ${arguments}" "${after}" "${before}")
+  endforeach()
+
+elseif(CASE STREQUAL "output_that_is_the_input")
+  set(plan "ID,a,b,c,d,Level\r\n1,a,b,c,d,2\r\n")
+  file(WRITE "${WORK}/plan.csv" "${plan}")
+  listing(before)
+  windows_path(full "${WORK}/plan.csv")
+  # The same file by its own name, by a drive-letter path, and in other
+  # letters, which name the same file on Windows.
+  foreach(output plan.csv "${full}" PLAN.CSV)
+    run(-o "${output}" plan.csv)
+    expect_equal("exit status for -o ${output} (stderr: ${ERR})" "${RC}" "1")
+    expect_message("message for -o ${output}" "${ERR}"
+      "Rungwell: ${output}: is the input itself; the output must go to another file")
+    expect_file("${WORK}/plan.csv" "${plan}")
+    listing(after)
+    expect_equal("folder after -o ${output}" "${after}" "${before}")
+  endforeach()
+  # Standard input, when it is that file: redirected by cmd, as on Windows.
+  # (Wine gives a handle it inherits from Linux no volume, so that the file
+  # behind it cannot be told; cmd opens the file as Windows does.)
+  windows_path(program "${PROGRAM}")
+  execute_process(
+    COMMAND ${EMULATOR} cmd /c "${program}" -o plan.csv - < plan.csv
+    WORKING_DIRECTORY "${WORK}" INPUT_FILE /dev/null
+    RESULT_VARIABLE RC OUTPUT_VARIABLE OUT ERROR_VARIABLE ERR TIMEOUT 60)
+  expect_equal("exit status for standard input (stderr: ${ERR})" "${RC}" "1")
+  expect_equal("standard output for standard input" "${OUT}" "")
+  expect_message("message for standard input" "${ERR}"
+    "Rungwell: plan.csv: is the input itself; the output must go to another file")
+  expect_file("${WORK}/plan.csv" "${plan}")
+  listing(after)
+  expect_equal("folder after standard input" "${after}" "${before}")
 
 else()
   message(FATAL_ERROR "unknown case ${CASE}")
