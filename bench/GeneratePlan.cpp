@@ -61,7 +61,7 @@ int main(int argc, char* argv[]) {
   while (written < size) {
     while (chunk.size() < (1U << 20)) {
       if (noLevel) {
-        chunk += "a pasted document with no separator in it at all; ";
+        chunk += "a pasted document with no separator in it at all. ";
       } else if (oneLine) {
         chunk += "a pasted document, with commas and \"\"quotes\"\" in it; ";
       } else {

@@ -4,9 +4,10 @@
 # what Rungwell must do too so that a failed run leaves no half-written file.
 # `cat in > out` runs beside them for scale. Each size is timed with no earlier
 # output (fresh) and over one (replacing), in paired runs whose order
-# alternates; it prints a Markdown table of medians and the peak memory.
+# alternates; it prints a Markdown table of medians of wall and CPU time (user
+# and system, of every process a command starts) and the peak memory.
 #   bench/run.sh [MEGABYTES[,MEGABYTES...]] [RUNS] [generator options: --crlf --long-lines --one-line
-#                --semicolons --utf16]
+#                --no-level --semicolons --utf16 --level-column N]
 # Defaults: 300,2000 and 9. Before each timed command it writes to
 # RUNGWELL_BENCH_TOUCH_GIB (default 3) GiB of fresh memory (see the README);
 # 0 leaves that out.
@@ -30,7 +31,8 @@ baseline() {
   dd if="$input" of="$work/.copy.tmp" bs=1M status=none
   mv "$work/.copy.tmp" "$work/copy.csv"
 }
-convert() { "$tool" "$input"; }
+# Its notes on the plan (the generator quotes a few levels) are no part of the table.
+convert() { "$tool" "$input" 2>"$work/notes"; }
 concatenate() { cat "$input" >"$work/cat.csv"; }
 
 # Starts every timed command alike: no dirty pages of an earlier run still
@@ -45,12 +47,11 @@ prepare() {  # mode output
   fi
 }
 
-seconds() {  # mode output command: prints the command's wall time in seconds
+seconds() {  # mode output command: prints the command's wall time and CPU time in seconds
   prepare "$1" "$2"
-  local start=$EPOCHREALTIME
-  "$3"
-  local end=$EPOCHREALTIME
-  echo "$start $end" | awk '{ printf "%.6f\n", $2 - $1 }'
+  local TIMEFORMAT='%R %U %S' times
+  times=$({ time "$3" >/dev/null 2>&1; } 2>&1)
+  echo "$times" | awk '{ printf "%.3f %.3f\n", $1, $2 + $3 }'
 }
 
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
@@ -63,8 +64,8 @@ extensions=$(cpu_field flags | tr ' ' '\n' | grep -x -E 'sse2|bmi2|avx2|avx512bw
 echo "Measured on $(cpu_field 'model name') (family $(cpu_field 'cpu family'), model $(cpu_field model);" \
   "${extensions% }), $(nproc) CPUs, memory touched before each command: ${touch_gib} GiB"
 echo
-echo "| Input | Output | dd+mv | Rungwell | Rungwell ÷ dd+mv (lowest-highest) | \`cat in > out\` | Peak memory |"
-echo "|---|---|---|---|---|---|---|"
+echo "| Input | Output | dd+mv | Rungwell | Rungwell ÷ dd+mv (lowest-highest) | CPU: dd+mv, Rungwell, ratio | \`cat in > out\` | Peak memory |"
+echo "|---|---|---|---|---|---|---|---|"
 for megabytes in ${sizes//,/ }; do
   "$generate" "$input" "$megabytes" "$@"
   bytes=$(stat -c %s "$input")
@@ -72,7 +73,8 @@ for megabytes in ${sizes//,/ }; do
   baseline
   convert
   concatenate
-  peak_kib=$(/usr/bin/time -f %M "$tool" "$input" 2>&1 >/dev/null)
+  /usr/bin/time -f %M -o "$work/peak" "$tool" "$input" 2>/dev/null
+  peak_kib=$(cat "$work/peak")
   for mode in fresh replacing; do
     : >"$work/times"
     for ((i = 0; i < runs; i++)); do
@@ -85,20 +87,25 @@ for megabytes in ${sizes//,/ }; do
         converted=$(seconds $mode "$work/plan_new.csv" convert)
         copied=$(seconds $mode "$work/copy.csv" baseline)
       fi
+      # Each line: wall and CPU of dd+mv, of Rungwell, of cat.
       echo "$copied $converted $(seconds $mode "$work/cat.csv" concatenate)" >>"$work/times"
     done
     baseline_s=$(awk '{ print $1 }' "$work/times" | median)
-    tool_s=$(awk '{ print $2 }' "$work/times" | median)
-    ratio=$(awk '{ print $2 / $1 }' "$work/times" | median)
+    tool_s=$(awk '{ print $3 }' "$work/times" | median)
+    ratio=$(awk '{ print $3 / $1 }' "$work/times" | median)
     # The spread of the ratios shows whether the runs can be trusted.
-    spread=$(awk '{ print $2 / $1 }' "$work/times" | sort -g | awk 'NR == 1 { low = $1 } { high = $1 }
+    spread=$(awk '{ print $3 / $1 }' "$work/times" | sort -g | awk 'NR == 1 { low = $1 } { high = $1 }
       END { printf "%.2f-%.2f", low, high }')
-    cat_s=$(awk '{ print $3 }' "$work/times" | median)
+    baseline_cpu=$(awk '{ print $2 }' "$work/times" | median)
+    tool_cpu=$(awk '{ print $4 }' "$work/times" | median)
+    cpu_ratio=$(awk '$2 > 0 { print $4 / $2 }' "$work/times" | median)
+    cat_s=$(awk '{ print $5 }' "$work/times" | median)
     awk -v bytes="$bytes" -v mode="$mode" -v b="$baseline_s" -v t="$tool_s" -v r="$ratio" -v spread="$spread" -v c="$cat_s" \
+      -v bc="$baseline_cpu" -v tc="$tool_cpu" -v cr="$cpu_ratio" \
       -v kib="$peak_kib" -v runs="$runs" -v options="$*" 'BEGIN {
-      printf "| %.0f MB%s, %d runs | %s | %.3f s, %.0f MB/s | %.3f s, %.0f MB/s | %.2f (%s) | %.3f s, %.0f MB/s | %.1f MiB |\n",
+      printf "| %.0f MB%s, %d runs | %s | %.3f s, %.0f MB/s | %.3f s, %.0f MB/s | %.2f (%s) | %.3f s, %.3f s, %.2f | %.3f s, %.0f MB/s | %.1f MiB |\n",
         bytes / 1e6, options == "" ? "" : " " options, runs, mode, b, bytes / 1e6 / b, t, bytes / 1e6 / t, r,
-        spread, c, bytes / 1e6 / c, kib / 1024
+        spread, bc, tc, cr, c, bytes / 1e6 / c, kib / 1024
     }'
   done
   rm -f "$work"/*.csv

@@ -4,6 +4,9 @@
 #include <iterator>
 #include <utility>
 
+#include "csv/simd/Portable.h"
+#include "csv/simd/Sse2.h"
+
 namespace rungwell {
 
 namespace {
@@ -159,6 +162,10 @@ bool DialectDetector::Feed(std::string_view bytes) {
     }
   }
   for (; at < bytes.size() && !decided; ++at) {
+    if (const std::size_t counted = CountThrough(bytes.substr(at))) {
+      at += counted - 1;
+      continue;
+    }
     // Past the few units that could spell a hint, units no rule looks at
     // only move the counts of units on.
     if (pendingByte < 0 && (firstLfSeen || unitsToLf >= std::size(start))) {
@@ -283,6 +290,45 @@ void DialectDetector::TakeUnit(std::uint16_t unit) {
     lineEndsKnown = true;
   }
   DecideIfKnown();
+}
+
+std::size_t DialectDetector::CountThrough(std::string_view bytes) {
+  // Only the separators and quotation marks of a first line's middle: not
+  // its first units, which may spell a hint, nor its end, nor units kept for
+  // a named column, nor 16-bit text.
+  if (dialect.encoding != Encoding::Bytes || firstLfSeen || unitsToLf < std::size(start) ||
+      (!layout.levelName.empty() && header.size() < HeaderLimit)) {
+    return 0;
+  }
+#ifdef RUNGWELL_X86
+  using Vector = simd::Sse2Vector;
+#else
+  using Vector = simd::PortableVector;
+#endif
+  using Bits = simd::PortableBits;
+  std::size_t at = 0;
+  for (; at + simd::BlockSize <= bytes.size() && !decided; at += simd::BlockSize) {
+    const Vector::Block block = Vector::Load(bytes.data() + at);
+    if ((Vector::Equal(block, Cr) | Vector::Equal(block, Lf)) != 0) {
+      break;
+    }
+    const std::uint64_t quotes = Vector::Equal(block, Quote);
+    const std::uint64_t commas = Vector::Equal(block, ',');
+    const std::uint64_t semicolons = Vector::Equal(block, ';');
+    const std::uint64_t tabs = Vector::Equal(block, '\t');
+    // A separator is outside quotation marks where the marks before it,
+    // with those of the line so far, are even in number.
+    const std::uint64_t flip = inQuotes ? ~std::uint64_t{0} : 0;
+    const std::uint64_t quoted = quotes != 0 ? Bits::PrefixParity(quotes) ^ flip : flip;
+    if ((commas | semicolons | tabs) & ~quoted) {
+      counts.commas += Bits::Count(commas & ~quoted);
+      counts.semicolons += Bits::Count(semicolons & ~quoted);
+      counts.tabs += Bits::Count(tabs & ~quoted);
+    }
+    inQuotes = (quoted >> 63U) != 0;
+    SkipUnits(simd::BlockSize);
+  }
+  return at;
 }
 
 void DialectDetector::SkipUnits(std::uint64_t count) {

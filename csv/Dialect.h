@@ -116,6 +116,9 @@ class DialectDetector {
 
   void TakeMark(bool final);
   void KeepForHeader(std::string_view bytes);
+  // Takes as many 64-byte blocks of a long first line, from the start of
+  // bytes, as it can in bulk; returns how many bytes it took.
+  std::size_t CountThrough(std::string_view bytes);
   void TakeUnit(std::uint16_t unit);
   void SkipUnits(std::uint64_t count);
   void DecideIfKnown();

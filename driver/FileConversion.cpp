@@ -14,7 +14,8 @@ namespace {
 
 static_assert(BufferSlack >= CopySlack, "the conversion may copy past the ends of the file buffers");
 
-// Bytes read at a time for the dialect: the most it usually needs.
+// The first read for the dialect: all it needs but for a long first line,
+// which is then read a block at a time.
 constexpr std::size_t DialectChunk = LineEndWindow;
 
 // The output file as the conversion's sink.
@@ -30,15 +31,43 @@ class FileSink final : public ByteSink {
   OutputFile& output;
 };
 
-// A regular file's pending bytes are read again from it, straight into the
-// sink's blocks, rather than held.
+// How many pending bytes of a regular file are kept rather than read again:
+// a line's start cut by a block's edge is far shorter, and copying it costs
+// less than a system call. (Half a block at most, so that the tiny blocks of
+// the tests read longer runs again.)
+constexpr std::uint64_t KeptRun = std::min<std::uint64_t>(std::uint64_t{64} << 10, ReadBlockSize / 2);
+
+// A regular file's pending bytes: a short run is kept; a longer one is read
+// again from the file, straight into the sink's blocks, so that memory stays
+// a few blocks however long a line's start.
 class ReadAgain final : public PendingBytes {
  public:
   explicit ReadAgain(CsvFileHandle& file) : input(file) {}
 
-  void Keep(std::uint64_t /*offset*/, std::string_view /*bytes*/) override {}
+  void Keep(std::uint64_t offset, std::string_view bytes) override {
+    if (runStart == runEnd) {
+      runStart = offset;
+      kept.clear();
+    }
+    runEnd = offset + bytes.size();
+    if (runEnd - runStart <= KeptRun) {
+      kept.append(bytes);
+    }
+  }
 
   bool WriteTo(ByteSink& sink, std::uint64_t from, std::uint64_t to) override {
+    const bool written = runEnd - runStart <= KeptRun
+                             ? sink.Write(std::string_view(kept).substr(static_cast<std::size_t>(from - runStart),
+                                                                        static_cast<std::size_t>(to - from)))
+                             : ReadInto(sink, from, to);
+    if (to >= runEnd) {
+      runStart = runEnd;
+    }
+    return written;
+  }
+
+ private:
+  bool ReadInto(ByteSink& sink, std::uint64_t from, std::uint64_t to) {
     while (from < to) {
       std::size_t room = 0;
       char* const free = sink.Free(room);
@@ -58,8 +87,10 @@ class ReadAgain final : public PendingBytes {
     return true;
   }
 
- private:
   CsvFileHandle& input;
+  std::string kept;
+  std::uint64_t runStart = 0;  // the pending bytes are those from runStart
+  std::uint64_t runEnd = 0;    // to runEnd
 };
 
 }  // namespace
@@ -67,7 +98,7 @@ class ReadAgain final : public PendingBytes {
 bool DetectDialect(CsvFileHandle& input, DialectDetector& detector, std::vector<std::string>& start) {
   if (input.CanReadAgain()) {
     std::string chunk(DialectChunk, '\0');
-    for (std::uint64_t at = 0; !detector.Decided(); at += chunk.size()) {
+    for (std::uint64_t at = 0; !detector.Decided();) {
       std::size_t got = 0;
       if (!input.ReadAt(at, chunk.data(), chunk.size(), got)) {
         return false;
@@ -76,6 +107,8 @@ bool DetectDialect(CsvFileHandle& input, DialectDetector& detector, std::vector<
       if (got < chunk.size()) {
         detector.End();
       }
+      at += got;
+      chunk.resize(std::max(chunk.size(), ReadBlockSize));
     }
   } else {
     // Kept, since a pipe cannot give them again.

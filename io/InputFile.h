@@ -9,9 +9,9 @@
 namespace rungwell {
 
 // The input as the operating system hands it out: a file opened for reading
-// in binary, read in order. A regular file is read at offsets this object
-// keeps, so that reading it in order and reading it again at any offset do
-// not disturb each other, whichever thread does which.
+// in binary, read in order. A regular file can also be read again at any
+// offset, which does not disturb the reading in order, whichever thread
+// does which.
 class InputFile {
  public:
   InputFile() = default;
@@ -57,12 +57,14 @@ class InputFile {
 
 #ifdef _WIN32
   void* handle = nullptr;  // HANDLE
+  // Of the next read in order, from start: a read at an offset moves the
+  // handle's own position, so reads in order name theirs.
+  std::uint64_t position = 0;
 #else
   int descriptor = -1;
 #endif
   bool regular = false;
-  std::uint64_t start = 0;     // where in a regular file its offset 0 is: standard input may start further on
-  std::uint64_t position = 0;  // of the next read, in a regular file, from start
+  std::uint64_t start = 0;  // where in a regular file its offset 0 is: standard input may start further on
   std::optional<unsigned> permissions;
 };
 

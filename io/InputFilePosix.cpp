@@ -72,11 +72,8 @@ std::error_code InputFile::Examine() {
 }
 
 std::error_code InputFile::Read(char* into, std::size_t count, std::size_t& got) {
-  if (regular) {
-    const std::error_code error = ReadAt(position, into, count, got);
-    position += got;
-    return error;
-  }
+  // In order from where the file stands, as a regular file stands at start:
+  // reads again at an offset leave that place alone.
   got = 0;
   for (;;) {
     errno = 0;
@@ -114,7 +111,6 @@ void InputFile::Close() noexcept {
   }
   regular = false;
   start = 0;
-  position = 0;
   permissions.reset();
 }
 

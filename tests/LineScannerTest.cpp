@@ -307,6 +307,11 @@ TEST(DialectDetector, ReadsTheDialectFromTheStartOfAFile) {
        {Encoding::Bytes, 3, ','}},
       {"no line end at all", "a,b", {}},
       {"separators past the window", window + "a;b;c;d;e;f\n", {Encoding::Bytes, 0, ';'}},
+      {"a long first line with quoted commas over several blocks",
+       std::string(70, 'x') + "\"" + std::string(130, ',') + "\"" + std::string(70, 'x') + ";a;b;c;d;e\n",
+       {Encoding::Bytes, 0, ';'}},
+      {"a long first line whose quotation marks are odd to its end",
+       std::string(70, 'x') + "\"" + std::string(130, 'x') + ";a;b;c;d;e\n1,2,3,4,5,6\n", {}},
       {"UTF-16LE: units that hold a comma's byte are no commas",
        le + utf16le("abcdefg") +
            [] {
