@@ -311,7 +311,8 @@ TEST(DialectDetector, ReadsTheDialectFromTheStartOfAFile) {
        std::string(70, 'x') + "\"" + std::string(130, ',') + "\"" + std::string(70, 'x') + ";a;b;c;d;e\n",
        {Encoding::Bytes, 0, ';'}},
       {"a long first line whose quotation marks are odd to its end",
-       std::string(70, 'x') + "\"" + std::string(130, 'x') + ";a;b;c;d;e\n1,2,3,4,5,6\n", {}},
+       std::string(70, 'x') + "\"" + std::string(130, 'x') + ";a;b;c;d;e\n1,2,3,4,5,6\n",
+       {}},
       {"UTF-16LE: units that hold a comma's byte are no commas",
        le + utf16le("abcdefg") +
            [] {

@@ -22,25 +22,30 @@
 
 namespace rungwell::plain {
 
-// Field by field, each with its own quote toggle, as the rule is written.
+// A line's fields, field by field, each with its own quote toggle, as the
+// rule is written.
 template <typename Text>
-Text LevelField(const Text& line, typename Text::value_type separator = ',', unsigned column = LevelColumn) {
-  std::size_t start = 0;
-  for (unsigned index = 0;; ++index) {
+std::vector<Text> Fields(const Text& line, typename Text::value_type separator) {
+  std::vector<Text> fields;
+  for (std::size_t start = 0;;) {
     bool quoted = false;
     std::size_t end = start;
     while (end < line.size() && (quoted || line[end] != separator)) {
       quoted = line[end] == '"' ? !quoted : quoted;
       ++end;
     }
-    if (index == column) {
-      return line.substr(start, end - start);
-    }
+    fields.push_back(line.substr(start, end - start));
     if (end == line.size()) {
-      return {};
+      return fields;
     }
     start = end + 1;
   }
+}
+
+template <typename Text>
+Text LevelField(const Text& line, typename Text::value_type separator = ',', unsigned column = LevelColumn) {
+  const std::vector<Text> fields = Fields(line, separator);
+  return column < fields.size() ? fields[column] : Text();
 }
 
 // The C library's own reading of a number, clamped to 32 bits. strtoll stops
@@ -261,23 +266,13 @@ inline Dialect Detect(std::string_view bytes, const LayoutChoice& layout = {}, L
     }
     const Units name = NameIn(layout.levelName, dialect);
     for (const char16_t separator : candidates) {
-      std::size_t start = 0;
-      for (unsigned index = 0;; ++index) {
-        bool quoted = false;
-        std::size_t end = start;
-        while (end < header.size() && (quoted || header[end] != separator)) {
-          quoted = header[end] == '"' ? !quoted : quoted;
-          ++end;
-        }
-        if (SameName(Bare(header.substr(start, end - start)), name)) {
+      const std::vector<Units> fields = Fields(header, separator);
+      for (unsigned index = 0; index < fields.size(); ++index) {
+        if (SameName(Bare(fields[index]), name)) {
           dialect.levelColumn = index;
           dialect.separator = separator;
           return dialect;
         }
-        if (end == header.size()) {
-          break;
-        }
-        start = end + 1;
       }
     }
     if (problem != nullptr && *problem == LayoutProblem::None) {
