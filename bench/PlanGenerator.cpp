@@ -54,7 +54,8 @@ std::string PlanGenerator::Level() {
   return roll < 8 ? " " + level : level;
 }
 
-void PlanGenerator::AppendFields(std::string& out, std::string level, std::initializer_list<std::string> fields) const {
+void PlanGenerator::AppendFields(std::string& out, const std::string& level,
+                                 std::initializer_list<std::string> fields) const {
   constexpr unsigned BeforeLevel = 5;
   unsigned index = 0;
   const auto append = [&](const std::string& field) {
@@ -106,7 +107,7 @@ void PlanGenerator::AppendLine(std::string& out) {
   } else {
     notes += Pick(Notes, std::size(Notes));
   }
-  AppendFields(out, std::move(level),
+  AppendFields(out, level,
                {std::to_string(id), quotedTask ? "\"" + task + "\"" : task, owner, date + std::to_string(day),
                 date + std::to_string(day + 1), notes});
   out += options.crlf ? "\r\n" : "\n";

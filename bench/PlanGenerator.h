@@ -40,7 +40,7 @@ class PlanGenerator {
   std::string Pick(const char* const* words, std::size_t count);
   std::string Level();
   // Appends fields, the level among them where levelColumn says.
-  void AppendFields(std::string& out, std::string level, std::initializer_list<std::string> fields) const;
+  void AppendFields(std::string& out, const std::string& level, std::initializer_list<std::string> fields) const;
 
   PlanOptions options;
   std::mt19937_64 random;

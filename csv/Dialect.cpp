@@ -60,7 +60,7 @@ Units Trimmed(Units::const_iterator from, Units::const_iterator to) {
 // A field's text without the white space and quotation marks around it: in
 // a quoted field, doubled quotation marks are one.
 Units Bare(Units::const_iterator from, Units::const_iterator to) {
-  const Units text = Trimmed(from, to);
+  Units text = Trimmed(from, to);
   if (text.size() < 2 || text.front() != '"' || text.back() != '"') {
     return text;
   }

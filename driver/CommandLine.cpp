@@ -82,9 +82,12 @@ CommandLine ParseCommandLine(int argc, const char* const argv[]) {
     std::string_view value;
     bool missing = false;
     std::string name;
-    if (!options || argument == StandardStreamName) {
+    // "-" is standard input, a file like any other.
+    if (!options) {
       command.files.emplace_back(argument);
-    } else if (argument == "--") {
+      continue;
+    }
+    if (argument == "--") {
       options = false;
     } else if (argument == "-h" || argument == "--help" || argument == "/?") {
       command.request = CommandLine::Request::Help;

@@ -554,7 +554,12 @@ TEST(Cli, PipesConvertAsFilesDo) {
       {"a first line over two blocks, its level late", std::string(5 * ReadBlockSize / 2, 'x') + ",a,b,c,d,3\n" + mixed,
        std::nullopt},
       {"a line with no level, longer than memory allows",
-       "1,a,b,c,d,2\n" + std::string(150'000'000, 'x') + "\n2,a,b,c,d,3\n", std::nullopt, 100'000'000},
+       [] {
+         std::string fed = "1,a,b,c,d,2\n";
+         fed.resize(fed.size() + 150'000'000, 'x');
+         return fed + "\n2,a,b,c,d,3\n";
+       }(),
+       std::nullopt, 100'000'000},
       {"UTF-16LE, an odd byte at the end",
        [&mixed] {
          std::string wide = "\xFF\xFE";

@@ -169,7 +169,7 @@ TEST(LineScanner, AgreesWithThePlainRuleOnRandomText) {
   const std::vector<ScanPath> paths = PathsToTest();
   for (int i = 0; i < 12000; ++i) {
     Dialect dialect = dialects[i % 4];
-    dialect.levelColumn = columns[(i / 64) % std::size(columns)];
+    dialect.levelColumn = columns[static_cast<std::size_t>(i / 64) % std::size(columns)];
     // Sparse separators give long fields, so the level field often starts
     // blocks away from the line's start; sparse line ends give long lines.
     const double density = densities[(i / 4) % 4];
