@@ -95,7 +95,7 @@ class ReadAgain final : public PendingBytes {
 
 }  // namespace
 
-bool DetectDialect(CsvFileHandle& input, DialectDetector& detector, std::vector<std::string>& start) {
+bool DetectDialect(CsvFileHandle& input, DialectDetector& detector, std::vector<KeptBlock>& start) {
   if (input.CanReadAgain()) {
     std::string chunk(DialectChunk, '\0');
     for (std::uint64_t at = 0; !detector.Decided();) {
@@ -123,8 +123,10 @@ bool DetectDialect(CsvFileHandle& input, DialectDetector& detector, std::vector<
       }
       detector.Feed(bytes);
       // With the room past its end that copies may read, as the blocks have.
-      start.emplace_back().reserve(bytes.size() + CopySlack);
-      start.back().assign(bytes);
+      KeptBlock& kept = start.emplace_back();
+      kept.bytes = std::make_unique<char[]>(bytes.size() + CopySlack);
+      std::copy(bytes.begin(), bytes.end(), kept.bytes.get());
+      kept.size = bytes.size();
     }
   }
   return true;
@@ -132,7 +134,7 @@ bool DetectDialect(CsvFileHandle& input, DialectDetector& detector, std::vector<
 
 bool ConvertLines(CsvFileHandle& input, OutputFile& output, const LayoutChoice& layout, ConversionReport& report) {
   DialectDetector detector(layout);
-  std::vector<std::string> start;
+  std::vector<KeptBlock> start;
   if (!DetectDialect(input, detector, start)) {
     return false;
   }
@@ -148,10 +150,10 @@ bool ConvertLines(CsvFileHandle& input, OutputFile& output, const LayoutChoice& 
   WholeCharacters pieces(dialect, converter);
   bool converted = true;
   std::uint64_t offset = 0;
-  for (std::string& piece : start) {
-    converted = converted && pieces.Convert(offset, piece, false);
-    offset += piece.size();
-    std::string().swap(piece);  // the converter holds what it still needs
+  for (KeptBlock& block : start) {
+    converted = converted && pieces.Convert(offset, block.View(), false);
+    offset += block.size;
+    block.bytes.reset();  // the converter holds what it still needs
   }
   for (std::string_view bytes; converted && input.ReadBlock(bytes);) {
     converted = pieces.Convert(input.Offset(), bytes, false);

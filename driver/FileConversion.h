@@ -3,7 +3,10 @@
 // The conversion of one file: the loop that reads the input's blocks, has
 // the rules of csv/ put its lines together, and hands them to the output.
 
+#include <cstddef>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "csv/Dialect.h"
@@ -13,10 +16,19 @@
 
 namespace rungwell {
 
+// A block that a pipe gave while its dialect was read, kept for the
+// conversion, with the room past its end that copies may read.
+struct KeptBlock {
+  std::unique_ptr<char[]> bytes;
+  std::size_t size = 0;
+
+  std::string_view View() const noexcept { return {bytes.get(), size}; }
+};
+
 // Feeds the start of input to detector until it has decided: a regular file
-// read at offsets, apart from its blocks; a pipe through ReadBlock, its bytes
-// kept in start for the conversion. False after a read error.
-bool DetectDialect(CsvFileHandle& input, DialectDetector& detector, std::vector<std::string>& start);
+// read at offsets, apart from its blocks; a pipe through ReadBlock, its
+// blocks kept in start for the conversion. False after a read error.
+bool DetectDialect(CsvFileHandle& input, DialectDetector& detector, std::vector<KeptBlock>& start);
 
 // What a conversion found, for telling the user about it.
 struct ConversionReport {

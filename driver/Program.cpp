@@ -271,7 +271,7 @@ void Convert(const Conversion& conversion, Messages& messages) {
   const std::string& outputName = toStandardOutput ? StandardOutputName : outputPath;
   // Replacing the input by its own conversion would leave no plan to convert
   // again, should the result not be what was wanted.
-  if (!toStandardOutput && input.IsSameFileAs(outputPath)) {
+  if (toStandardOutput ? input.IsStandardOutput() : input.IsSameFileAs(outputPath)) {
     messages.Failure(outputName, "is the input itself; the output must go to another file");
     return;
   }

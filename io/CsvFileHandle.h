@@ -38,6 +38,9 @@ class CsvFileHandle {
   // Whether path names the open file itself, by whatever name.
   bool IsSameFileAs(const std::string& path) const { return file.IsSameFileAs(path); }
 
+  // Whether standard output is the open file itself.
+  bool IsStandardOutput() const { return file.IsStandardOutput(); }
+
   // The next block of the file: ReadBlockSize bytes, fewer only where the
   // file ends. False at the end of the file and after a read error.
   // BufferSlack bytes past those given may be read (they hold anything).
@@ -57,7 +60,8 @@ class CsvFileHandle {
   bool ReadAt(std::uint64_t at, char* into, std::size_t count, std::size_t& got);
 
   // The file's permission bits, for an output that should have the same;
-  // none where the system keeps no such bits (Windows) or while closed.
+  // none for standard input that is no regular file, where the system keeps
+  // no such bits (Windows), or while closed.
   std::optional<unsigned> PermissionBits() const noexcept { return file.PermissionBits(); }
 
   // Releases the file and the buffers; harmless on a closed handle.

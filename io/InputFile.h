@@ -32,6 +32,10 @@ class InputFile {
   // false where path names nothing.
   bool IsSameFileAs(const std::string& path) const;
 
+  // Whether standard output is this very file, as "Rungwell - < plan.csv
+  // >> plan.csv" makes it.
+  bool IsStandardOutput() const;
+
   // Reads up to count bytes at the current position and moves past them.
   // got is 0 at the end of the input, and after a failure.
   std::error_code Read(char* into, std::size_t count, std::size_t& got);
@@ -44,8 +48,8 @@ class InputFile {
   // again at an offset, and whose reads never wait for a writer.
   bool IsRegular() const noexcept { return regular; }
 
-  // The file's permission bits; none where the system keeps no such bits
-  // (Windows) or while closed.
+  // The file's permission bits; none for standard input that is no regular
+  // file, where the system keeps no such bits (Windows), or while closed.
   std::optional<unsigned> PermissionBits() const noexcept { return permissions; }
 
   // Harmless on a closed file. Nothing was written, so closing cannot lose data.

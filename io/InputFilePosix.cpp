@@ -45,6 +45,11 @@ std::error_code InputFile::OpenStandardInput() {
     regular = at >= 0;
     start = at >= 0 ? static_cast<std::uint64_t>(at) : 0;
   }
+  // The bits of a pipe or a terminal that the shell made say nothing of what
+  // the bytes through it should be kept as (a pipe's are private).
+  if (!regular) {
+    permissions.reset();
+  }
   return {};
 }
 
@@ -53,6 +58,13 @@ bool InputFile::IsSameFileAs(const std::string& path) const {
   struct stat other {};
   return descriptor >= 0 && fstat(descriptor, &mine) == 0 && stat(path.c_str(), &other) == 0 &&
          mine.st_dev == other.st_dev && mine.st_ino == other.st_ino;
+}
+
+bool InputFile::IsStandardOutput() const {
+  struct stat mine {};
+  struct stat output {};
+  return descriptor >= 0 && fstat(descriptor, &mine) == 0 && fstat(STDOUT_FILENO, &output) == 0 &&
+         S_ISREG(mine.st_mode) && mine.st_dev == output.st_dev && mine.st_ino == output.st_ino;
 }
 
 std::error_code InputFile::Examine() {

@@ -58,6 +58,24 @@ std::error_code InputFile::OpenStandardInput() {
   return {};
 }
 
+namespace {
+
+bool SameFile(HANDLE one, HANDLE other) {
+  BY_HANDLE_FILE_INFORMATION first{};
+  BY_HANDLE_FILE_INFORMATION second{};
+  return GetFileInformationByHandle(one, &first) != 0 && GetFileInformationByHandle(other, &second) != 0 &&
+         first.dwVolumeSerialNumber == second.dwVolumeSerialNumber && first.nFileIndexHigh == second.nFileIndexHigh &&
+         first.nFileIndexLow == second.nFileIndexLow;
+}
+
+}  // namespace
+
+bool InputFile::IsStandardOutput() const {
+  HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+  return handle != nullptr && output != nullptr && output != INVALID_HANDLE_VALUE && regular &&
+         GetFileType(output) == FILE_TYPE_DISK && SameFile(handle, output);
+}
+
 bool InputFile::IsSameFileAs(const std::string& path) const {
   std::error_code error;
   const std::wstring systemPath = SystemPath(path, error);
@@ -71,11 +89,7 @@ bool InputFile::IsSameFileAs(const std::string& path) const {
   if (other == INVALID_HANDLE_VALUE) {
     return false;
   }
-  BY_HANDLE_FILE_INFORMATION mine{};
-  BY_HANDLE_FILE_INFORMATION its{};
-  const bool same = GetFileInformationByHandle(handle, &mine) != 0 && GetFileInformationByHandle(other, &its) != 0 &&
-                    mine.dwVolumeSerialNumber == its.dwVolumeSerialNumber &&
-                    mine.nFileIndexHigh == its.nFileIndexHigh && mine.nFileIndexLow == its.nFileIndexLow;
+  const bool same = SameFile(handle, other);
   (void)CloseHandle(other);
   return same;
 }

@@ -502,6 +502,25 @@ TEST(Cli, OutputToAReaderThatGoesAwayEndsQuietly) {
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGPIPE) << "status " << status;
 }
 
+// Standard output that is the input itself, as ">> plan.csv" makes it, is
+// refused as -o naming the input is: the run would read its own output.
+TEST(Cli, StandardOutputThatIsTheInputIsRefused) {
+  const std::string plan = "1,a,b,c,d,2\n";
+  for (const bool fromStandardInput : {false, true}) {
+    SCOPED_TRACE(fromStandardInput ? "- < plan.csv >> plan.csv" : "-o - plan.csv >> plan.csv");
+    TempDir dir;
+    WriteFile(dir.File("plan.csv"), plan);
+    RunOptions options;
+    options.args = fromStandardInput ? Names{"-"} : Names{"-o", "-", dir.File("plan.csv")};
+    options.stdinPath = fromStandardInput ? dir.File("plan.csv") : "";
+    options.stdoutAppendPath = dir.File("plan.csv");
+    const RunResult run = RunProgram(options);
+    EXPECT_EQ(run.exitStatus, 1);
+    EXPECT_EQ(run.err, "Rungwell: standard output: is the input itself; the output must go to another file\n");
+    EXPECT_EQ(ReadFile(dir.File("plan.csv")), plan);
+  }
+}
+
 TEST(Cli, ReplacesAnEarlierOutput) {
   TempDir dir;
   WriteFile(dir.File("plan.csv"), "1,a,b,c,d,2\n");
@@ -727,6 +746,16 @@ TEST(Cli, OutputPermissionsFollowTheInputOrTheEarlierOutput) {
     ASSERT_EQ(stat(dir.File("plan_new.csv").c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, c.expected) << std::oct << "input " << c.input;
   }
+  // The private bits of a pipe the shell made are no plan's.
+  TempDir dir;
+  RunOptions options;
+  options.args = {"-", "-o", dir.File("plan_new.csv")};
+  options.stdinBytes = "1,a,b,c,d,2\n";
+  options.stdinBytesThroughPipe = true;
+  ASSERT_EQ(RunProgram(options).exitStatus, 0);
+  struct stat info {};
+  ASSERT_EQ(stat(dir.File("plan_new.csv").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0644U) << std::oct << "from a pipe";
   umask(saved);
 }
 

@@ -84,6 +84,11 @@ RunResult RunProgram(const RunOptions& options) {
     }
     close(inPipe[1]);
     inPipe[1] = -1;
+  } else if (!options.stdinPath.empty()) {
+    inPipe[0] = open(options.stdinPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (inPipe[0] < 0) {
+      throw std::runtime_error("cannot open " + options.stdinPath);
+    }
   } else if (options.stdinBytes) {
     inputFolder = std::make_unique<TempDir>();
     WriteFile(inputFolder->File("stdin"), *options.stdinBytes);
@@ -141,6 +146,8 @@ RunResult RunProgram(const RunOptions& options) {
   }
   argv.push_back(nullptr);
 
+  const int appended =
+      options.stdoutAppendPath.empty() ? -1 : open(options.stdoutAppendPath.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
   const pid_t child = fork();
   if (child < 0) {
     throw std::runtime_error("fork failed");
@@ -148,7 +155,7 @@ RunResult RunProgram(const RunOptions& options) {
   if (child == 0) {
     // Only async-signal-safe calls from here to exec.
     const int in = inPipe[0] >= 0 ? inPipe[0] : open("/dev/null", O_RDONLY);
-    const int out = options.terminalOutput ? programSide : outPipe[1];
+    const int out = options.terminalOutput ? programSide : appended >= 0 ? appended : outPipe[1];
     if (in < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(errPipe[1], 2) < 0) {
       _exit(125);
     }
@@ -201,6 +208,9 @@ RunResult RunProgram(const RunOptions& options) {
   }
   close(outPipe[1]);
   close(errPipe[1]);
+  if (appended >= 0) {
+    close(appended);
+  }
   if (inPipe[0] >= 0 && inPipe[0] != programSide) {
     close(inPipe[0]);
   }

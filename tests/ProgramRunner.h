@@ -20,6 +20,10 @@ struct RunOptions {
   // Standard input's bytes, from a file, or through a pipe that ends with them.
   std::optional<std::string> stdinBytes;
   bool stdinBytesThroughPipe = false;
+  // Standard input read from this file, and standard output appended to this
+  // one, as a shell's < and >> do; empty for neither.
+  std::string stdinPath;
+  std::string stdoutAppendPath;
   // When set, standard input is a terminal, and this is typed into it.
   std::optional<std::string> terminalInput;
   // Standard output is a terminal (the same one, when input is too); what

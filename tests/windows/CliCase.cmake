@@ -691,6 +691,15 @@ elseif(CASE STREQUAL "output_that_is_the_input")
   expect_file("${WORK}/plan.csv" "${plan}")
   listing(after)
   expect_equal("folder after standard input" "${after}" "${before}")
+  # Standard output appended to the input, by cmd: the run would read its own output.
+  execute_process(
+    COMMAND ${EMULATOR} cmd /c "${program}" -o - plan.csv >> plan.csv
+    WORKING_DIRECTORY "${WORK}" INPUT_FILE /dev/null
+    RESULT_VARIABLE RC OUTPUT_VARIABLE OUT ERROR_VARIABLE ERR TIMEOUT 60)
+  expect_equal("exit status for standard output (stderr: ${ERR})" "${RC}" "1")
+  expect_message("message for standard output" "${ERR}"
+    "Rungwell: standard output: is the input itself; the output must go to another file")
+  expect_file("${WORK}/plan.csv" "${plan}")
 
 else()
   message(FATAL_ERROR "unknown case ${CASE}")
