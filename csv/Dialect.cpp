@@ -4,6 +4,7 @@
 #include <iterator>
 #include <utility>
 
+#include "csv/Utf8.h"
 #include "csv/simd/Portable.h"
 #include "csv/simd/Sse2.h"
 
@@ -99,51 +100,18 @@ std::optional<unsigned> FieldNamed(const Units& line, std::uint16_t separator, c
   }
 }
 
-// The bytes of one UTF-8 character that starts with first, or 0 where no
-// character starts so.
-std::size_t Utf8Length(unsigned first) noexcept {
-  if (first < 0x80) {
-    return 1;
-  }
-  if (first >= 0xC2 && first < 0xE0) {
-    return 2;
-  }
-  if (first >= 0xE0 && first < 0xF0) {
-    return 3;
-  }
-  return first >= 0xF0 && first < 0xF5 ? 4 : 0;
-}
-
 // The name as the file's characters are: its bytes in 8-bit text; in 16-bit
 // text its UTF-8 in UTF-16, or byte by byte should it be no UTF-8.
 Units NameUnits(const std::string& name, Encoding encoding) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(name.data());
-  const Units asBytes(bytes, bytes + name.size());
-  if (encoding == Encoding::Bytes) {
-    return Bare(asBytes.cbegin(), asBytes.cend());
+  std::optional<Units> units;
+  if (encoding != Encoding::Bytes) {
+    units = Utf16FromUtf8(name);
   }
-  Units units;
-  for (std::size_t at = 0; at < name.size();) {
-    const std::size_t length = Utf8Length(bytes[at]);
-    if (length == 0 || at + length > name.size()) {
-      return Bare(asBytes.cbegin(), asBytes.cend());
-    }
-    std::uint32_t code = length == 1 ? bytes[at] : bytes[at] & (0x7FU >> length);
-    for (std::size_t i = 1; i < length; ++i) {
-      if ((bytes[at + i] & 0xC0U) != 0x80U) {
-        return Bare(asBytes.cbegin(), asBytes.cend());
-      }
-      code = code << 6U | (bytes[at + i] & 0x3FU);
-    }
-    if (code >= 0x10000) {
-      units.push_back(static_cast<std::uint16_t>(0xD800 + ((code - 0x10000) >> 10U)));
-      units.push_back(static_cast<std::uint16_t>(0xDC00 + ((code - 0x10000) & 0x3FFU)));
-    } else {
-      units.push_back(static_cast<std::uint16_t>(code));
-    }
-    at += length;
+  if (!units) {
+    units.emplace(bytes, bytes + name.size());
   }
-  return Bare(units.cbegin(), units.cend());
+  return Bare(units->cbegin(), units->cend());
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "csv/Utf8.h"
+
 namespace rungwell {
 
 namespace {
@@ -44,22 +46,11 @@ std::string_view Matches(const ValueOption& option, int argc, const char* const 
 // The one character text is, as a code point up to U+FFFF: a single byte as
 // it is, or one character of UTF-8. None where text is more than that.
 std::optional<std::uint16_t> OneCharacter(std::string_view text) {
-  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
   if (text.size() == 1) {
-    return bytes[0];
+    return static_cast<unsigned char>(text[0]);
   }
-  if (text.size() == 2 && bytes[0] >= 0xC2 && bytes[0] < 0xE0 && (bytes[1] & 0xC0U) == 0x80U) {
-    return static_cast<std::uint16_t>((bytes[0] & 0x1FU) << 6U | (bytes[1] & 0x3FU));
-  }
-  if (text.size() == 3 && bytes[0] >= 0xE0 && bytes[0] < 0xF0 && (bytes[1] & 0xC0U) == 0x80U &&
-      (bytes[2] & 0xC0U) == 0x80U) {
-    const unsigned code = (bytes[0] & 0x0FU) << 12U | (bytes[1] & 0x3FU) << 6U | (bytes[2] & 0x3FU);
-    // Shorter forms and surrogates are no characters of UTF-8.
-    if (code >= 0x800 && (code < 0xD800 || code > 0xDFFF)) {
-      return static_cast<std::uint16_t>(code);
-    }
-  }
-  return std::nullopt;
+  const auto units = Utf16FromUtf8(text);
+  return units && units->size() == 1 ? std::optional<std::uint16_t>(units->front()) : std::nullopt;
 }
 
 std::string Quoted(std::string_view text) {

@@ -37,6 +37,11 @@ constexpr int ExitReaderGone = 128 + 13;
 const std::string StandardInputName = "standard input";
 const std::string StandardOutputName = "standard output";
 
+// How messages name a file given on the command line.
+const std::string& InputName(const std::string& path) {
+  return path == StandardStreamName ? StandardInputName : path;
+}
+
 // What a run says on standard error, one line a message, and what follows
 // from it: the exit status, and whether a run that owns its console waits
 // before that console closes.
@@ -228,15 +233,19 @@ std::vector<std::string> NotesOn(const ConversionReport& report) {
       tooDeepTold = true;
     }
   }
+  // Lines left flat for what their level field holds: how many, and the first.
+  const auto copied = [](std::uint64_t count, const char* one, const char* many, const std::string& why,
+                         std::uint64_t first) {
+    return Plural(count, one, many) + why + (count == 1 ? " was" : " were") + " copied unchanged (the first is line " +
+           std::to_string(first) + ")";
+  };
   if (tally.quotedNumbers > 0 && tally.numbers > 0) {
-    notes.push_back(Plural(tally.quotedNumbers, "line has its", "lines have their") +
-                    " level in quotation marks, which counts as 0, and " + (tally.quotedNumbers == 1 ? "was" : "were") +
-                    " copied unchanged (the first is line " + std::to_string(tally.firstQuotedLine) + ")");
+    notes.push_back(copied(tally.quotedNumbers, "line has its", "lines have their",
+                           " level in quotation marks, which counts as 0, and", tally.firstQuotedLine));
   }
   if (tally.tooDeep > 0 && !tooDeepTold) {
-    notes.push_back(Plural(tally.tooDeep, "line has", "lines have") + " a level above " + std::to_string(MaxLevel) +
-                    " and " + (tally.tooDeep == 1 ? "was" : "were") + " copied unchanged (the first is line " +
-                    std::to_string(tally.firstTooDeepLine) + ")");
+    notes.push_back(copied(tally.tooDeep, "line has", "lines have",
+                           " a level above " + std::to_string(MaxLevel) + " and", tally.firstTooDeepLine));
   }
   return notes;
 }
@@ -258,7 +267,7 @@ struct Conversion {
 
 void Convert(const Conversion& conversion, Messages& messages) {
   const bool fromStandardInput = conversion.inputPath == StandardStreamName;
-  const std::string& inputName = fromStandardInput ? StandardInputName : conversion.inputPath;
+  const std::string& inputName = InputName(conversion.inputPath);
   CsvFileHandle input;
   if (!(fromStandardInput ? input.OpenStandardInput() : input.Open(conversion.inputPath))) {
     messages.Failure(inputName, input.Error());
@@ -319,10 +328,9 @@ void ConvertEach(const std::vector<FileToConvert>& files, const CommandLine& com
     try {
       Convert({file.path, command.output, command.layout}, messages);
     } catch (const std::bad_alloc&) {
-      messages.Failure(file.path == StandardStreamName ? StandardInputName : file.path,
-                       std::make_error_code(std::errc::not_enough_memory));
+      messages.Failure(InputName(file.path), std::make_error_code(std::errc::not_enough_memory));
     } catch (const std::exception& e) {
-      messages.Failure(file.path == StandardStreamName ? StandardInputName : file.path, e.what());
+      messages.Failure(InputName(file.path), e.what());
     }
   }
 }

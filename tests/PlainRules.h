@@ -209,6 +209,11 @@ inline Units NameIn(const std::string& name, const Dialect& dialect) {
       }
       code = code << 6U | (bytes[at + i] & 0x3FU);
     }
+    // A longer form than needed, a surrogate and a code point past U+10FFFF are no UTF-8.
+    const char32_t least = length == 2 ? 0x80 : length == 3 ? 0x800 : length == 4 ? 0x10000 : 0;
+    if (code < least || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) {
+      return Bare(bytes);
+    }
     if (code >= 0x10000) {
       units += static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10U));
       units += static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FFU));
