@@ -10,7 +10,7 @@
 #include "csv/Indentation.h"
 #include "csv/LineScanner.h"
 #include "csv/PendingBytes.h"
-#include "csv/ScanPath.h"
+#include "csv/simd/ScanPath.h"
 
 namespace rungwell {
 

@@ -7,7 +7,7 @@
 
 #include "csv/Dialect.h"
 #include "csv/Level.h"
-#include "csv/ScanPath.h"
+#include "csv/simd/ScanPath.h"
 
 namespace rungwell {
 

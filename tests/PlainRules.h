@@ -18,7 +18,7 @@
 #include "csv/Dialect.h"
 #include "csv/Indentation.h"
 #include "csv/LineScanner.h"
-#include "csv/ScanPath.h"
+#include "csv/simd/ScanPath.h"
 
 namespace rungwell::plain {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "csv/LineScanner.h"
-#include "csv/ScanPath.h"
+#include "csv/simd/ScanPath.h"
 
 namespace rungwell {
 

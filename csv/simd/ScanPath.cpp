@@ -1,4 +1,4 @@
-#include "csv/ScanPath.h"
+#include "csv/simd/ScanPath.h"
 
 #include <cstdlib>
 #include <string_view>
