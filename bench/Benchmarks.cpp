@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "bench/PlanGenerator.h"
-#include "csv/Dialect.h"
+#include "csv/DialectDetector.h"
 #include "csv/LineConverter.h"
 #include "csv/LineScanner.h"
 #include "csv/PendingBytes.h"

@@ -7,7 +7,7 @@
 #include <limits>
 #include <string_view>
 
-#include "csv/simd/Target.h"
+#include "csv/Inline.h"
 
 namespace rungwell {
 

@@ -6,45 +6,10 @@
 #include <vector>
 
 #include "csv/Dialect.h"
-#include "csv/Level.h"
 #include "csv/simd/ScanPath.h"
+#include "csv/simd/ScanState.h"
 
 namespace rungwell {
-
-// A line that needs indentation: where it starts in the input, and how many
-// indent units go in front of it.
-struct LineIndent {
-  std::uint64_t lineStart;
-  std::uint64_t units;
-};
-
-// What the scan saw, for telling the user why a file came out unchanged.
-struct ScanTally {
-  std::uint64_t lines = 0;             // lines ended so far (CR LF counts once)
-  std::uint64_t levelFields = 0;       // lines that have a level field at all
-  std::uint64_t numbers = 0;           // level fields that start with a number
-  std::uint64_t quotedNumbers = 0;     // level fields holding a number in quotation marks
-  std::uint64_t firstQuotedLine = 0;   // the first of them, counted from 1
-  std::uint64_t indented = 0;          // lines given indentation
-  std::uint64_t tooDeep = 0;           // lines whose level is above MaxLevel
-  std::uint64_t firstTooDeepLine = 0;  // the first of them, counted from 1
-};
-
-// Everything the scan carries from one piece to the next; the kernels of
-// each scan path work on it.
-struct ScanState {
-  Dialect dialect;
-  std::uint64_t base = 0;                 // offset of the current piece's first byte
-  std::uint64_t lineStart = 0;            // offset of the open line's first byte
-  std::uint64_t fieldStart = 0;           // offset of its level field, once found
-  unsigned separatorsToGo = LevelColumn;  // before the open line's level field
-  std::uint64_t quoteFlip = 0;            // all ones when the line's quoting is odd where the piece starts
-  bool decided = false;                   // the open line's level is known and dealt with
-  bool reading = false;                   // level holds a level field begun in an earlier piece
-  LevelReading level;
-  bool lastEndedWithCr = false;  // for counting CR LF as one line end
-  ScanTally tally;
-};
 
 // Finds the level of every line of an input fed to it in pieces, in order, of
 // any size (for UTF-16, of an even size until the last). The level is read

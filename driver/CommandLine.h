@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "csv/Dialect.h"
+#include "csv/DialectDetector.h"
 
 namespace rungwell {
 

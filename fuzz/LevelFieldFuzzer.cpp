@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "csv/Dialect.h"
+#include "csv/DialectDetector.h"
 #include "csv/LineScanner.h"
 #include "tests/PlainRules.h"
 

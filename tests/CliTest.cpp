@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "csv/Dialect.h"
+#include "csv/DialectDetector.h"
 #include "io/BufferSizes.h"
 #include "tests/PlainRules.h"
 #include "tests/ProgramRunner.h"

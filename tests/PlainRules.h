@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "csv/Dialect.h"
+#include "csv/DialectDetector.h"
 #include "csv/Indentation.h"
 #include "csv/LineScanner.h"
 #include "csv/simd/ScanPath.h"

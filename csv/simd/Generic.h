@@ -19,9 +19,9 @@
 #include "csv/Dialect.h"
 #include "csv/Indentation.h"
 #include "csv/Level.h"
-#include "csv/LineScanner.h"
 #include "csv/simd/Kernels.h"
 #include "csv/simd/Portable.h"
+#include "csv/simd/ScanState.h"
 #include "csv/simd/Target.h"
 
 namespace rungwell::simd {
@@ -245,6 +245,46 @@ RUNGWELL_INLINE void ScanPiece(ScanState& line, std::string_view bytes, bool fin
     }
   }
   line.base += bytes.size();
+}
+
+// Counts the separators of a first line that has not ended, a block at a
+// time, for as long as no line end comes: a long first line, as a pasted
+// document makes, is mostly such blocks. As in the scan, a separator counts
+// where the quotation marks before it on the line are even in number.
+template <typename Vector, typename Bits, Encoding E>
+RUNGWELL_INLINE std::size_t CountFirstLine(FirstLineCount& line, std::string_view bytes) noexcept {
+  std::size_t at = 0;
+  for (; at + BlockSize <= bytes.size(); at += BlockSize) {
+    const typename Vector::Block block = Vector::Load(bytes.data() + at);
+    std::uint64_t lineEnds = 0;
+    std::uint64_t quotes = 0;
+    std::uint64_t commas = 0;
+    std::uint64_t semicolons = 0;
+    std::uint64_t tabs = 0;
+    if constexpr (E == Encoding::Bytes) {
+      lineEnds = Vector::Equal(block, Lf) | Vector::Equal(block, Cr);
+      quotes = Vector::Equal(block, Quote);
+      commas = Vector::Equal(block, ',');
+      semicolons = Vector::Equal(block, ';');
+      tabs = Vector::Equal(block, '\t');
+    } else {
+      const std::uint64_t zero = Vector::Equal(block, 0);
+      lineEnds = Characters<E>(Vector::Equal(block, Lf), zero) | Characters<E>(Vector::Equal(block, Cr), zero);
+      quotes = Characters<E>(Vector::Equal(block, Quote), zero);
+      commas = Characters<E>(Vector::Equal(block, ','), zero);
+      semicolons = Characters<E>(Vector::Equal(block, ';'), zero);
+      tabs = Characters<E>(Vector::Equal(block, '\t'), zero);
+    }
+    if (lineEnds != 0) {
+      break;
+    }
+    const std::uint64_t quoted = Bits::PrefixParity(quotes) ^ (line.inQuotes ? ~std::uint64_t{0} : 0);
+    line.outside.commas += Bits::Count(commas & ~quoted);
+    line.outside.semicolons += Bits::Count(semicolons & ~quoted);
+    line.outside.tabs += Bits::Count(tabs & ~quoted);
+    line.inQuotes = (quoted >> 63U) != 0;
+  }
+  return at;
 }
 
 // Bytes copied past a line's or an indentation's end whatever its length:

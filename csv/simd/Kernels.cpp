@@ -25,6 +25,10 @@ struct BaselineKernels {
   static void Scan(ScanState& line, std::string_view bytes, bool final, Indents& indents) {
     ScanPiece<Vector, Bits, E>(line, bytes, final, indents);
   }
+  template <Encoding E>
+  static std::size_t Count(FirstLineCount& line, std::string_view bytes) noexcept {
+    return CountFirstLine<Vector, Bits, E>(line, bytes);
+  }
   static void Assemble(Assembly& run, std::uint64_t& emitted) noexcept { AssembleWith<Copy>(run, emitted); }
 };
 
@@ -36,6 +40,11 @@ struct BaselineKernels {
     RUNGWELL_TARGET(Features)                                                                        \
     static void Scan(ScanState& line, std::string_view bytes, bool final, Indents& indents) {        \
       ScanPiece<Vector, Bits, E>(line, bytes, final, indents);                                       \
+    }                                                                                                \
+    template <Encoding E>                                                                            \
+    RUNGWELL_TARGET(Features)                                                                        \
+    static std::size_t Count(FirstLineCount& line, std::string_view bytes) noexcept {                \
+      return CountFirstLine<Vector, Bits, E>(line, bytes);                                           \
     }                                                                                                \
     RUNGWELL_TARGET(Features) static void Assemble(Assembly& run, std::uint64_t& emitted) noexcept { \
       AssembleWith<Copy>(run, emitted);                                                              \
@@ -51,6 +60,8 @@ template <typename Path>
 constexpr Kernels TableOf() {
   return {{&Path::template Scan<Encoding::Bytes>, &Path::template Scan<Encoding::Utf16Le>,
            &Path::template Scan<Encoding::Utf16Be>},
+          {&Path::template Count<Encoding::Bytes>, &Path::template Count<Encoding::Utf16Le>,
+           &Path::template Count<Encoding::Utf16Be>},
           &Path::Assemble};
 }
 

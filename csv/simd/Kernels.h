@@ -9,8 +9,9 @@
 #include <string_view>
 #include <vector>
 
-#include "csv/LineScanner.h"
+#include "csv/Dialect.h"
 #include "csv/simd/ScanPath.h"
+#include "csv/simd/ScanState.h"
 
 namespace rungwell {
 
@@ -30,12 +31,18 @@ struct Assembly {
 struct Kernels {
   // Scans the next bytes of text of one encoding, as LineScanner::Scan.
   using Scan = void (*)(ScanState&, std::string_view, bool, std::vector<LineIndent>&);
+  // Counts the separators of a file's first line outside quotation marks,
+  // in text of one encoding, a 64-byte block at a time from the start of
+  // the bytes given for as long as no line end comes; returns how many bytes
+  // it took.
+  using Count = std::size_t (*)(FirstLineCount&, std::string_view) noexcept;
   // Puts lines and their indentation together for as long as they fit before
   // limit and their bytes since emitted are all in the block, moving next,
   // out and emitted on as far as it got.
   using Assemble = void (*)(Assembly&, std::uint64_t& emitted) noexcept;
 
-  Scan scan[3];  // by Encoding
+  Scan scan[3];    // by Encoding
+  Count count[3];  // by Encoding
   Assemble assemble;
 };
 

@@ -4,6 +4,8 @@
 // functions can be compiled for instructions beyond the baseline and chosen
 // at run time (see ScanPath); elsewhere only the portable code is built.
 
+#include "csv/Inline.h"
+
 #if (defined(__x86_64__) || defined(_M_X64)) && defined(__GNUC__) && !defined(RUNGWELL_NO_SIMD)
 #include <immintrin.h>
 #define RUNGWELL_X86 1
@@ -11,12 +13,4 @@
 #define RUNGWELL_BMI2 "bmi,bmi2,popcnt"
 #define RUNGWELL_AVX2 "avx2,bmi,bmi2,popcnt,pclmul"
 #define RUNGWELL_AVX512 "avx512f,avx512bw,avx2,bmi,bmi2,popcnt,pclmul"
-#endif
-
-// Code that must be inlined into its caller, so that it is compiled for the
-// caller's instructions.
-#if defined(__GNUC__)
-#define RUNGWELL_INLINE inline __attribute__((always_inline))
-#else
-#define RUNGWELL_INLINE inline
 #endif

@@ -1,0 +1,97 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "csv/Dialect.h"
+#include "csv/FirstLine.h"
+#include "csv/simd/ScanPath.h"
+
+namespace rungwell {
+
+// What the user has said of a plan's layout, which the file's own start
+// settles otherwise.
+struct LayoutChoice {
+  // The level's field, by its index counted from 0...
+  unsigned levelColumn = LevelColumn;
+  // ...or, when not empty, by its name in the first line (after a sep=
+  // line), in the command line's encoding, UTF-8.
+  std::string levelName;
+  // The character that separates fields, whatever the file says: a code
+  // point up to U+FFFF.
+  std::optional<std::uint16_t> separator;
+};
+
+// Why a file's layout cannot be what the user said.
+enum class LayoutProblem {
+  None,
+  NoColumnOfThatName,   // no field of the first line has the name given
+  SeparatorNotOneByte,  // the separator given is no character of its own in this 8-bit text
+};
+
+// Reads the start of a file, fed in order in pieces of any size, until it
+// knows the file's dialect; it never needs more than the mark, the first
+// LineEndWindow bytes after it and the file's first line (the first two
+// when a column is named and the first is a sep= line).
+//
+// - A file that starts with EF BB BF is UTF-8 with a mark; FF FE, UTF-16LE;
+//   FE FF, UTF-16BE. Anything else is 8-bit text without a mark.
+// - Lines end with CR, LF or CR LF when the first LineEndWindow bytes after
+//   the mark (or the whole file, if shorter) hold a CR and no LF; with LF
+//   otherwise.
+// - The separator is the one the user gave. Otherwise a first line that is
+//   exactly "sep=" and one character names it. Otherwise, for a column given
+//   by its name, the first of comma, semicolon and tab under which the first
+//   line has a field of that name. Otherwise the first line's count chooses
+//   it (SeparatorByCount), with the level column's index (at least 1) as
+//   enough.
+class DialectDetector {
+ public:
+  explicit DialectDetector(LayoutChoice layout = {}, ScanPath path = ChosenScanPath());
+
+  // Takes the next bytes of the file. True once the dialect is known; later
+  // bytes are not needed.
+  bool Feed(std::string_view bytes);
+
+  // The file has ended: what was fed decides.
+  void End();
+
+  bool Decided() const noexcept { return decided; }
+
+  // The dialect, once decided.
+  Dialect Result() const;
+
+  // Whether the file can be read as the user said, once decided.
+  LayoutProblem Problem() const;
+
+ private:
+  void TakeMark(bool final);
+  void TakeUnit(std::uint16_t unit);
+  // Units that hold no line end have passed.
+  void PassUnits(std::uint64_t count);
+  void DecideIfKnown();
+  std::uint64_t Enough() const;
+  // The column named, and the separator under which the header has it.
+  std::optional<NamedColumn> Named() const;
+
+  LayoutChoice layout;
+  ScanPath path;
+
+  unsigned char head[3] = {0, 0, 0};  // the first bytes, until the mark is known
+  std::size_t headSize = 0;
+  bool markKnown = false;
+  Dialect dialect;
+  std::optional<FirstLine> firstLine;  // once the mark is known
+
+  int pendingByte = -1;         // first byte of a code unit cut by a piece's end
+  std::uint64_t unitsSeen = 0;  // code units after the mark
+  bool sawCr = false;           // within the window
+  bool sawLf = false;           // within the window
+  bool lineEndsKnown = false;
+  bool decided = false;
+};
+
+}  // namespace rungwell
