@@ -1,11 +1,19 @@
 #include "driver/OutputPath.h"
 
+#include <cstddef>
+
 namespace rungwell {
 
+namespace {
+
+// Offset of the file-name part of path: the byte after its last '/' or '\',
+// or 0 when it has neither.
 std::size_t FileNameStart(std::string_view path) noexcept {
   const std::size_t separator = path.find_last_of("/\\");
   return separator == std::string_view::npos ? 0 : separator + 1;
 }
+
+}  // namespace
 
 std::string OutputPathFor(std::string_view inputPath) {
   const std::size_t dot = inputPath.rfind('.');

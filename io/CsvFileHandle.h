@@ -22,7 +22,7 @@ namespace rungwell {
 class CsvFileHandle {
  public:
   CsvFileHandle();
-  virtual ~CsvFileHandle();
+  ~CsvFileHandle();
 
   CsvFileHandle(const CsvFileHandle&) = delete;
   CsvFileHandle& operator=(const CsvFileHandle&) = delete;
