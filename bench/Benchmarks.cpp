@@ -79,6 +79,7 @@ class MemorySink final : public rungwell::ByteSink {
     filled += bytes.size();
     return true;
   }
+  rungwell::Outcome Failure() const override { return {}; }
 
  private:
   std::unique_ptr<char[]> block{new char[rungwell::OutputBufferSize + rungwell::CopySlack]};
@@ -104,11 +105,11 @@ void BM_Convert(benchmark::State& state, Plan kind, unsigned levelColumn = rungw
   const rungwell::Dialect dialect = DialectOf(bytes, levelColumn);
   MemorySink sink;
   for (auto _ : state) {
-    rungwell::HeldBytes held;
+    rungwell::PendingBytes held;
     rungwell::LineConverter converter(dialect, sink, held);
     for (std::size_t at = 0; at < bytes.size(); at += rungwell::ReadBlockSize) {
       const std::string_view block = bytes.substr(at, rungwell::ReadBlockSize);
-      benchmark::DoNotOptimize(converter.Convert(at, block, at + block.size() == bytes.size()));
+      benchmark::DoNotOptimize(converter.Convert(at, block, at + block.size() == bytes.size()).Done());
     }
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(bytes.size()));

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <string_view>
 
+#include "csv/Outcome.h"
+
 namespace rungwell {
 
 // Bytes past the end of an input block, and past the room a sink gives, that
@@ -28,6 +30,9 @@ class ByteSink {
   // Writes bytes of any length, moving on to new blocks as they fill. False
   // once anything has failed; later calls then do nothing.
   virtual bool Write(std::string_view bytes) = 0;
+
+  // Why writing failed, once it has: the write failed, or the reader went.
+  virtual Outcome Failure() const = 0;
 
  protected:
   ByteSink() = default;

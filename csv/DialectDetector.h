@@ -3,34 +3,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
-#include <string>
 #include <string_view>
 
 #include "csv/Dialect.h"
 #include "csv/FirstLine.h"
+#include "csv/Layout.h"
 #include "csv/simd/ScanPath.h"
 
 namespace rungwell {
-
-// What the user has said of a plan's layout, which the file's own start
-// settles otherwise.
-struct LayoutChoice {
-  // The level's field, by its index counted from 0...
-  unsigned levelColumn = LevelColumn;
-  // ...or, when not empty, by its name in the first line (after a sep=
-  // line), in the command line's encoding, UTF-8.
-  std::string levelName;
-  // The character that separates fields, whatever the file says: a code
-  // point up to U+FFFF.
-  std::optional<std::uint16_t> separator;
-};
-
-// Why a file's layout cannot be what the user said.
-enum class LayoutProblem {
-  None,
-  NoColumnOfThatName,   // no field of the first line has the name given
-  SeparatorNotOneByte,  // the separator given is no character of its own in this 8-bit text
-};
 
 // Reads the start of a file, fed in order in pieces of any size, until it
 // knows the file's dialect; it never needs more than the mark, the first

@@ -20,10 +20,41 @@ LineConverter::LineConverter(const Dialect& dialect, ByteSink& output, PendingBy
       scanner(dialect, dialect.markSize, path),
       indentation(dialect),
       scanStart(dialect.markSize),
+      wide(dialect.UnitSize() == 2),
       sink(output),
       pending(waiting) {}
 
-bool LineConverter::Convert(std::uint64_t offset, std::string_view block, bool final) {
+Outcome LineConverter::Convert(std::uint64_t offset, std::string_view bytes, bool final) {
+  if (bytes.empty() && !final) {
+    return {};
+  }
+  // A character cut by the last piece's end goes whole, on its own.
+  if (cutByte >= 0) {
+    // With the room past its end that copies may read, as the blocks have.
+    const char unit[2 + CopySlack] = {static_cast<char>(cutByte), bytes.empty() ? '\0' : bytes[0]};
+    cutByte = -1;
+    const std::size_t size = bytes.empty() ? 1 : 2;
+    if (!ConvertBlock(offset - 1, std::string_view(unit, size), final && bytes.size() < 2)) {
+      return failure;
+    }
+    offset += size - 1;
+    bytes.remove_prefix(size - 1);
+    if (bytes.empty()) {
+      return {};
+    }
+  }
+  const std::uint64_t end = offset + bytes.size();
+  if (!final && wide && end > scanStart && (end - scanStart) % 2 != 0) {
+    cutByte = static_cast<unsigned char>(bytes.back());
+    bytes.remove_suffix(1);
+  }
+  if ((!bytes.empty() || final) && !ConvertBlock(offset, bytes, final)) {
+    return failure;
+  }
+  return {};
+}
+
+bool LineConverter::ConvertBlock(std::uint64_t offset, std::string_view block, bool final) {
   for (std::size_t from = 0;;) {
     const std::size_t to = block.size() - from > CachedPiece ? from + CachedPiece : block.size();
     if (!ConvertPiece(offset, block, from, to, final && to == block.size())) {
@@ -67,6 +98,7 @@ bool LineConverter::ConvertPiece(std::uint64_t offset, std::string_view block, s
     std::size_t room = 0;
     char* const free = sink.Free(room);
     if (free == nullptr) {
+      failure = sink.Failure();
       return false;
     }
     run.out = free;
@@ -77,8 +109,11 @@ bool LineConverter::ConvertPiece(std::uint64_t offset, std::string_view block, s
       break;
     }
     // Past the sink block's end, or the line's start is pending.
-    if (!CopyInput(offset, block, run.next->lineStart) ||
-        !sink.Write(std::string_view(run.spaces, static_cast<std::size_t>(run.next->units) * run.unitBytes))) {
+    if (!CopyInput(offset, block, run.next->lineStart)) {
+      return false;
+    }
+    if (!sink.Write(std::string_view(run.spaces, static_cast<std::size_t>(run.next->units) * run.unitBytes))) {
+      failure = sink.Failure();
       return false;
     }
     ++run.next;
@@ -89,48 +124,20 @@ bool LineConverter::ConvertPiece(std::uint64_t offset, std::string_view block, s
 bool LineConverter::CopyInput(std::uint64_t offset, std::string_view block, std::uint64_t to) {
   if (emitted < offset && emitted < to) {
     const std::uint64_t stop = std::min(to, offset);
-    if (!pending.WriteTo(sink, emitted, stop)) {
+    failure = pending.WriteTo(sink, emitted, stop);
+    if (!failure.Done()) {
       return false;
     }
     emitted = stop;
   }
   if (to > emitted) {
     if (!sink.Write(block.substr(static_cast<std::size_t>(emitted - offset), static_cast<std::size_t>(to - emitted)))) {
+      failure = sink.Failure();
       return false;
     }
     emitted = to;
   }
   return true;
-}
-
-WholeCharacters::WholeCharacters(const Dialect& dialect, LineConverter& whole)
-    : converter(whole), wide(dialect.UnitSize() == 2), scanStart(dialect.markSize) {}
-
-bool WholeCharacters::Convert(std::uint64_t offset, std::string_view bytes, bool final) {
-  if (bytes.empty() && !final) {
-    return true;
-  }
-  // A character cut by the last piece's end goes whole, on its own.
-  if (cutByte >= 0) {
-    // With the room past its end that copies may read, as the blocks have.
-    const char unit[2 + CopySlack] = {static_cast<char>(cutByte), bytes.empty() ? '\0' : bytes[0]};
-    cutByte = -1;
-    const std::size_t size = bytes.empty() ? 1 : 2;
-    if (!converter.Convert(offset - 1, std::string_view(unit, size), final && bytes.size() < 2)) {
-      return false;
-    }
-    offset += size - 1;
-    bytes.remove_prefix(size - 1);
-    if (bytes.empty()) {
-      return true;
-    }
-  }
-  const std::uint64_t end = offset + bytes.size();
-  if (!final && wide && end > scanStart && (end - scanStart) % 2 != 0) {
-    cutByte = static_cast<unsigned char>(bytes.back());
-    bytes.remove_suffix(1);
-  }
-  return (bytes.empty() && !final) || converter.Convert(offset, bytes, final);
 }
 
 }  // namespace rungwell

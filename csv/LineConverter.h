@@ -9,6 +9,7 @@
 #include "csv/Dialect.h"
 #include "csv/Indentation.h"
 #include "csv/LineScanner.h"
+#include "csv/Outcome.h"
 #include "csv/PendingBytes.h"
 #include "csv/simd/ScanPath.h"
 
@@ -17,9 +18,9 @@ namespace rungwell {
 struct Kernels;
 
 // Puts each line of an input behind the indentation its level asks for, as
-// the input's bytes come in blocks. A line's bytes go to the sink as soon as
+// the input's bytes come in pieces. A line's bytes go to the sink as soon as
 // its level is known; only the bytes of a line whose level is still unknown
-// wait. While the block that holds them is at hand they are taken from it;
+// wait. While the piece that holds them is at hand they are taken from it;
 // once it is let go, pending has them.
 class LineConverter {
  public:
@@ -29,16 +30,17 @@ class LineConverter {
   LineConverter(const LineConverter&) = delete;
   LineConverter& operator=(const LineConverter&) = delete;
 
-  // Takes the input's next block, which starts at offset; final with the
-  // last. In 16-bit text only the last block may end inside a character (see
-  // WholeCharacters). The block's bytes, and CopySlack bytes readable past
-  // its end, are needed only during the call. False when a write, or getting
-  // pending bytes, failed.
-  bool Convert(std::uint64_t offset, std::string_view block, bool final);
+  // Takes the input's next piece, which starts at offset and may end
+  // anywhere, inside a 16-bit character too; final with the last. Its
+  // bytes, and CopySlack bytes readable past its end, are needed only
+  // during the call. Done, or why writing, or getting pending bytes, failed.
+  Outcome Convert(std::uint64_t offset, std::string_view bytes, bool final);
 
   const ScanTally& Tally() const noexcept { return scanner.Tally(); }
 
  private:
+  // As Convert, for a block that ends with a whole character but for the last.
+  bool ConvertBlock(std::uint64_t offset, std::string_view block, bool final);
   bool ConvertPiece(std::uint64_t offset, std::string_view block, std::size_t from, std::size_t to, bool final);
 
   // Writes the input from emitted on up to offset to: what is pending, then
@@ -49,27 +51,13 @@ class LineConverter {
   LineScanner scanner;
   Indentation indentation;
   std::uint64_t scanStart;  // the first byte after the mark
+  bool wide;                // 16-bit text
+  int cutByte = -1;         // the first byte of a character the last piece cut
   ByteSink& sink;
   PendingBytes& pending;
   std::vector<LineIndent> indents;
   std::uint64_t emitted = 0;  // the input's bytes before this offset are written
-};
-
-// Hands the pieces of an input, cut anywhere, to a LineConverter as blocks of
-// whole characters: in 16-bit text, a character that a piece's end cuts waits
-// for the next piece.
-class WholeCharacters {
- public:
-  WholeCharacters(const Dialect& dialect, LineConverter& converter);
-
-  // As LineConverter::Convert, for pieces that may end anywhere.
-  bool Convert(std::uint64_t offset, std::string_view bytes, bool final);
-
- private:
-  LineConverter& converter;
-  bool wide;                // 16-bit text
-  std::uint64_t scanStart;  // the first byte after the mark
-  int cutByte = -1;         // the first byte of a character the last piece cut
+  Outcome failure;            // why the last call failed
 };
 
 }  // namespace rungwell

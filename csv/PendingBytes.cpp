@@ -11,21 +11,42 @@ constexpr std::size_t HeldPiece = std::size_t{1} << 20;
 
 }  // namespace
 
-void HeldBytes::Keep(std::uint64_t /*offset*/, std::string_view bytes) {
+void PendingBytes::Keep(std::uint64_t offset, std::string_view bytes) {
+  if (runStart == runEnd) {
+    runStart = offset;
+    dropped = false;
+  }
+  runEnd = offset + bytes.size();
+  if (dropped) {
+    return;
+  }
+  if (earlier != nullptr && runEnd - runStart > most) {
+    dropped = true;
+    pieces.clear();
+    written = 0;
+    return;
+  }
   if (pieces.empty() || pieces.back().capacity() - pieces.back().size() < bytes.size()) {
-    pieces.emplace_back().reserve(std::max(bytes.size(), HeldPiece));
+    // A held run of a file that can be read again is short: no large piece for it.
+    pieces.emplace_back().reserve(std::max(bytes.size(), earlier != nullptr ? most : HeldPiece));
   }
   pieces.back().append(bytes);
 }
 
-bool HeldBytes::WriteTo(ByteSink& sink, std::uint64_t from, std::uint64_t to) {
-  // Pending bytes are written in order, each once: from is where the held
-  // ones begin.
-  for (std::uint64_t left = to - from; left > 0;) {
+Outcome PendingBytes::WriteTo(ByteSink& sink, std::uint64_t from, std::uint64_t to) {
+  const Outcome outcome = dropped ? ReadAgain(sink, from, to) : WriteHeld(sink, to - from);
+  if (to >= runEnd) {
+    runStart = runEnd;
+  }
+  return outcome;
+}
+
+Outcome PendingBytes::WriteHeld(ByteSink& sink, std::uint64_t count) {
+  for (std::uint64_t left = count; left > 0;) {
     const std::string& first = pieces.front();
     const auto part = static_cast<std::size_t>(std::min<std::uint64_t>(left, first.size() - written));
     if (!sink.Write(std::string_view(first).substr(written, part))) {
-      return false;
+      return sink.Failure();
     }
     left -= part;
     written += part;
@@ -34,7 +55,24 @@ bool HeldBytes::WriteTo(ByteSink& sink, std::uint64_t from, std::uint64_t to) {
       written = 0;
     }
   }
-  return true;
+  return {};
+}
+
+Outcome PendingBytes::ReadAgain(ByteSink& sink, std::uint64_t from, std::uint64_t to) {
+  while (from < to) {
+    std::size_t room = 0;
+    char* const free = sink.Free(room);
+    if (free == nullptr) {
+      return sink.Failure();
+    }
+    const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(room, to - from));
+    if (const std::error_code error = earlier->ReadAgain(from, free, count)) {
+      return Outcome::ReadFailed(error);
+    }
+    sink.Fill(count);
+    from += count;
+  }
+  return {};
 }
 
 }  // namespace rungwell

@@ -1,47 +1,13 @@
 #include "driver/CommandLine.h"
 
+#include <algorithm>
 #include <cstdint>
-#include <string_view>
 
 #include "csv/Utf8.h"
 
 namespace rungwell {
 
 namespace {
-
-// The option an argument is, with its value joined to it or in the next
-// argument, which it then takes.
-struct ValueOption {
-  std::string_view shortName;
-  std::string_view longName;
-};
-
-constexpr ValueOption ColumnOption{"-c", "--level-column"};
-constexpr ValueOption SeparatorOption{"-d", "--separator"};
-constexpr ValueOption OutputOption{"-o", "--output"};
-
-// The option given by the argument at i, as it was written, or nothing when
-// it is none of option's forms. value is its value; missing, where no
-// argument follows for it.
-std::string_view Matches(const ValueOption& option, int argc, const char* const argv[], int& i, std::string_view& value,
-                         bool& missing) {
-  const std::string_view argument = argv[i];
-  missing = false;
-  if (argument == option.shortName || argument == option.longName) {
-    missing = i + 1 >= argc;
-    value = missing ? std::string_view() : std::string_view(argv[++i]);
-    return argument;
-  }
-  if (argument.substr(0, option.longName.size() + 1) == std::string(option.longName) + "=") {
-    value = argument.substr(option.longName.size() + 1);
-    return option.longName;
-  }
-  if (argument.size() > option.shortName.size() && argument.substr(0, option.shortName.size()) == option.shortName) {
-    value = argument.substr(option.shortName.size());
-    return option.shortName;
-  }
-  return {};
-}
 
 // The one character text is, as a code point up to U+FFFF: a single byte as
 // it is, or one character of UTF-8. None where text is more than that.
@@ -57,75 +23,137 @@ std::string Quoted(std::string_view text) {
   return "\"" + std::string(text) + "\"";
 }
 
+std::string SetLevelColumn(CommandLine& command, std::string_view value, std::string_view written) {
+  if (value.find_first_not_of("0123456789") != std::string_view::npos) {
+    command.layout.levelName = std::string(value);
+    return {};
+  }
+  // Leading zeros make no other column, and many digits no larger one.
+  const std::string_view digits = value.substr(std::min(value.find_first_not_of('0'), value.size() - 1));
+  const unsigned long column = digits.size() <= 6 ? std::stoul(std::string(digits)) : MaxLevelColumn + 1UL;
+  command.layout.levelColumn = static_cast<unsigned>(column);
+  command.layout.levelName.clear();
+  if (column > MaxLevelColumn) {
+    return "option " + std::string(written) + " takes a column from 0 to " + std::to_string(MaxLevelColumn) + ", not " +
+           std::string(value);
+  }
+  return {};
+}
+
+std::string SetSeparator(CommandLine& command, std::string_view value, std::string_view written) {
+  const std::optional<std::uint16_t> separator =
+      value == "tab" || value == "\\t" ? std::optional<std::uint16_t>('\t') : OneCharacter(value);
+  command.layout.separator = separator;
+  if (!separator) {
+    return "option " + std::string(written) + " takes one character, or tab, not " + Quoted(value);
+  }
+  if (*separator == '"' || *separator == '\r' || *separator == '\n') {
+    return "option " + std::string(written) + " cannot take a quotation mark or a line end";
+  }
+  return {};
+}
+
+std::string SetOutput(CommandLine& command, std::string_view value, std::string_view written) {
+  command.outputOption = std::string(written);
+  command.output = std::string(value);
+  return {};
+}
+
+std::string AskForHelp(CommandLine& command, std::string_view /*value*/, std::string_view /*written*/) {
+  command.request = CommandLine::Request::Help;
+  return {};
+}
+
+std::string AskForVersion(CommandLine& command, std::string_view /*value*/, std::string_view /*written*/) {
+  command.request = CommandLine::Request::Version;
+  return {};
+}
+
+using Kind = Option::Kind;
+
+// The option that argument, and the one after it, give: its value, and how
+// it was written. missing is set where the value should be the next
+// argument and there is none.
+const Option* OptionOf(std::string_view argument, const char* next, std::string_view& value, std::string_view& written,
+                       bool& missing) {
+  for (const Option& option : Options()) {
+    if (!argument.empty() &&
+        (argument == option.shortName || argument == option.longName || argument == option.alias)) {
+      written = argument;
+      missing = option.kind == Kind::Value && next == nullptr;
+      value = option.kind == Kind::Value && next != nullptr ? std::string_view(next) : std::string_view();
+      return &option;
+    }
+    if (option.kind != Kind::Value) {
+      continue;
+    }
+    if (argument.size() > option.longName.size() && argument.substr(0, option.longName.size()) == option.longName &&
+        argument[option.longName.size()] == '=') {
+      written = option.longName;
+      value = argument.substr(option.longName.size() + 1);
+      return &option;
+    }
+    if (!option.shortName.empty() && argument.size() > option.shortName.size() &&
+        argument.substr(0, option.shortName.size()) == option.shortName) {
+      written = option.shortName;
+      value = argument.substr(option.shortName.size());
+      return &option;
+    }
+  }
+  return nullptr;
+}
+
 }  // namespace
+
+const std::vector<Option>& Options() {
+  static const std::vector<Option> options = {
+      {Kind::Value, "-c", "--level-column", "", "N|NAME",
+       "the level's column: its index, counted from 0,\nor its name in the first line", SetLevelColumn},
+      {Kind::Value, "-d", "--separator", "", "X", "fields are separated by X (one character, or tab)", SetSeparator},
+      {Kind::Value, "-o", "--output", "", "PATH", "where the output of the one file given goes;\n- is standard output",
+       SetOutput},
+      {Kind::Request, "-h", "--help", "/?", "", "this help", AskForHelp},
+      {Kind::Request, "", "--version", "", "", "the version", AskForVersion},
+      {Kind::EndOfOptions, "", "--", "", "", "ends the options", nullptr},
+  };
+  return options;
+}
 
 CommandLine ParseCommandLine(int argc, const char* const argv[]) {
   CommandLine command;
-  // The first mistake is the one told; later arguments may still ask for the help.
-  const auto mistake = [&command](const std::string& what) {
-    if (command.mistake.empty()) {
-      command.mistake = what;
-    }
-  };
   bool options = true;
   for (int i = 1; i < argc; ++i) {
     const std::string_view argument = argv[i];
     std::string_view value;
+    std::string_view written;
     bool missing = false;
-    std::string name;
-    // "-" is standard input, a file like any other.
-    if (!options) {
+    const Option* option =
+        options ? OptionOf(argument, i + 1 < argc ? argv[i + 1] : nullptr, value, written, missing) : nullptr;
+    if (option == nullptr) {
+      // "-" is standard input, a file like any other.
       command.files.emplace_back(argument);
       continue;
     }
-    if (argument == "--") {
+    if (option->kind == Kind::EndOfOptions) {
       options = false;
-    } else if (argument == "-h" || argument == "--help" || argument == "/?") {
-      command.request = CommandLine::Request::Help;
-      return command;
-    } else if (argument == "--version") {
-      command.request = CommandLine::Request::Version;
-      return command;
-    } else if (!(name = Matches(ColumnOption, argc, argv, i, value, missing)).empty()) {
-      if (missing || value.empty()) {
-        mistake("option " + name + (missing ? " needs a value" : " has an empty value"));
-      } else if (value.find_first_not_of("0123456789") == std::string_view::npos) {
-        // Leading zeros make no other column, and many digits no larger one.
-        const std::string_view digits = value.substr(std::min(value.find_first_not_of('0'), value.size() - 1));
-        const unsigned long column = digits.size() <= 6 ? std::stoul(std::string(digits)) : MaxLevelColumn + 1UL;
-        if (column > MaxLevelColumn) {
-          mistake("option " + name + " takes a column from 0 to " + std::to_string(MaxLevelColumn) + ", not " +
-                  std::string(value));
-        }
-        command.layout.levelColumn = static_cast<unsigned>(column);
-        command.layout.levelName.clear();
-      } else {
-        command.layout.levelName = std::string(value);
-      }
-    } else if (!(name = Matches(SeparatorOption, argc, argv, i, value, missing)).empty()) {
-      const std::optional<std::uint16_t> separator =
-          value == "tab" || value == "\\t" ? std::optional<std::uint16_t>('\t') : OneCharacter(value);
-      if (missing || value.empty()) {
-        mistake("option " + name + (missing ? " needs a value" : " has an empty value"));
-      } else if (!separator) {
-        mistake("option " + name + " takes one character, or tab, not " + Quoted(value));
-      } else if (*separator == '"' || *separator == '\r' || *separator == '\n') {
-        mistake("option " + name + " cannot take a quotation mark or a line end");
-      }
-      command.layout.separator = separator;
-    } else if (!(name = Matches(OutputOption, argc, argv, i, value, missing)).empty()) {
-      if (missing || value.empty()) {
-        mistake("option " + name + (missing ? " needs a value" : " has an empty value"));
-      }
-      command.outputOption = name;
-      command.output = std::string(value);
-    } else {
-      command.files.emplace_back(argument);
+      continue;
     }
-  }
-  if (command.output && command.files.size() > 1) {
-    mistake("option " + command.outputOption + " takes one file, and " + std::to_string(command.files.size()) +
-            " were given");
+    if (option->kind == Kind::Value && argument == written && !missing) {
+      ++i;  // the value was the next argument
+    }
+    std::string mistake;
+    if (option->kind == Kind::Value && (missing || value.empty())) {
+      mistake = "option " + std::string(written) + (missing ? " needs a value" : " has an empty value");
+    } else {
+      mistake = option->apply(command, value, written);
+    }
+    if (option->kind == Kind::Request) {
+      return command;
+    }
+    // The first mistake is the one told; later arguments may still ask for the help.
+    if (command.mistake.empty()) {
+      command.mistake = mistake;
+    }
   }
   if (!command.mistake.empty()) {
     command.request = CommandLine::Request::Mistake;

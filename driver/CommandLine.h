@@ -2,9 +2,10 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "csv/DialectDetector.h"
+#include "csv/Layout.h"
 
 namespace rungwell {
 
@@ -28,20 +29,36 @@ struct CommandLine {
   std::string mistake;                // what is wrong with the command line, for Mistake
 };
 
+// One option of the command line: how it is written, how the help shows it,
+// and what it does.
+struct Option {
+  enum class Kind {
+    Value,         // takes a value, joined to it (-c3, --level-column=3) or as the next argument
+    Request,       // asks for something at once (the help, the version), whatever else is given
+    EndOfOptions,  // every argument after it is a file
+  };
+  Kind kind;
+  std::string_view shortName;  // "-c", or empty
+  std::string_view longName;   // "--level-column"
+  std::string_view alias;      // one more way of writing it, or empty
+  std::string_view valueName;  // what the help calls its value
+  std::string_view help;       // its line in the help; a line break goes on below it
+  // What it does to the command line, given its value as given and the
+  // option as it was written: the mistake it finds in the value, if any.
+  std::string (*apply)(CommandLine& command, std::string_view value, std::string_view written);
+};
+
+// Every option, in the order the help lists them: the parser and the help
+// are both made from this table.
+const std::vector<Option>& Options();
+
 // Reads the arguments after the program's name. Options count only before
 // "--", which ends them and is no file itself; every other argument is a
-// file, one that starts with '-' too, and "-" is standard input.
-//   -h, --help, /?             the help
-//   --version                  the version
-//   -c, --level-column N|NAME  the level's column, by its index or its name
-//   -d, --separator X          the separator: one character, or tab
-//   -o, --output PATH          where the one file's output goes; - for standard output
-// An option's value follows it as the next argument, or joined to it
-// (--level-column=3, -c3); the last one given counts. The first of -h, --help,
-// /? and --version decides, whatever else is given. Otherwise a missing or
-// empty value, a separator that is no one character, a column past
-// MaxLevelColumn and --output with several files are mistakes. With neither a
-// file nor a request: the usage text.
+// file, one that starts with '-' too, and "-" is standard input. A value
+// follows its option as the next argument, or joined to it; the last one
+// given counts. The first request decides, whatever else is given.
+// Otherwise a missing or empty value, or one that an option refuses, is a
+// mistake. With neither a file nor a request: the usage text.
 CommandLine ParseCommandLine(int argc, const char* const argv[]);
 
 }  // namespace rungwell

@@ -2,9 +2,13 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "csv/ByteSink.h"
+#include "csv/DialectDetector.h"
 #include "csv/LineConverter.h"
 #include "csv/PendingBytes.h"
 
@@ -18,6 +22,12 @@ static_assert(BufferSlack >= CopySlack, "the conversion may copy past the ends o
 // which is then read a block at a time.
 constexpr std::size_t DialectChunk = LineEndWindow;
 
+// How many pending bytes of a regular file are kept rather than read again:
+// a line's start cut by a block's edge is far shorter, and copying it costs
+// less than a system call. (Half a block at most, so that the tiny blocks of
+// the tests read longer runs again.)
+constexpr std::size_t KeptRun = std::min<std::size_t>(std::size_t{64} << 10, ReadBlockSize / 2);
+
 // The output file as the conversion's sink.
 class FileSink final : public ByteSink {
  public:
@@ -27,74 +37,47 @@ class FileSink final : public ByteSink {
   void Fill(std::size_t count) noexcept override { output.Fill(count); }
   bool Write(std::string_view bytes) override { return output.Write(bytes); }
 
+  Outcome Failure() const override {
+    // A reader of standard output that has gone is no failure of the run's
+    // own: the run ends as tools end for it.
+    if (output.IsStandardOutput() && output.Error() == std::errc::broken_pipe) {
+      return Outcome::ReaderGone(output.Error());
+    }
+    return Outcome::WriteFailed(output.Error());
+  }
+
  private:
   OutputFile& output;
 };
 
-// How many pending bytes of a regular file are kept rather than read again:
-// a line's start cut by a block's edge is far shorter, and copying it costs
-// less than a system call. (Half a block at most, so that the tiny blocks of
-// the tests read longer runs again.)
-constexpr std::uint64_t KeptRun = std::min<std::uint64_t>(std::uint64_t{64} << 10, ReadBlockSize / 2);
-
-// A regular file's pending bytes: a short run is kept; a longer one is read
-// again from the file, straight into the sink's blocks, so that memory stays
-// a few blocks however long a line's start.
-class ReadAgain final : public PendingBytes {
+// A regular file, read again where pending bytes were let go.
+class FileAgain final : public EarlierBytes {
  public:
-  explicit ReadAgain(CsvFileHandle& file) : input(file) {}
+  explicit FileAgain(CsvFileHandle& file) : input(file) {}
 
-  void Keep(std::uint64_t offset, std::string_view bytes) override {
-    if (runStart == runEnd) {
-      runStart = offset;
-      kept.clear();
-    }
-    runEnd = offset + bytes.size();
-    if (runEnd - runStart <= KeptRun) {
-      kept.append(bytes);
-    }
-  }
-
-  bool WriteTo(ByteSink& sink, std::uint64_t from, std::uint64_t to) override {
-    const bool written = runEnd - runStart <= KeptRun
-                             ? sink.Write(std::string_view(kept).substr(static_cast<std::size_t>(from - runStart),
-                                                                        static_cast<std::size_t>(to - from)))
-                             : ReadInto(sink, from, to);
-    if (to >= runEnd) {
-      runStart = runEnd;
-    }
-    return written;
+  std::error_code ReadAgain(std::uint64_t at, char* into, std::size_t count) override {
+    std::size_t got = 0;
+    // The input fails a read of bytes it gave before and cannot give again,
+    // so every byte asked for comes.
+    return input.ReadAt(at, into, count, got) ? std::error_code() : input.Error();
   }
 
  private:
-  bool ReadInto(ByteSink& sink, std::uint64_t from, std::uint64_t to) {
-    while (from < to) {
-      std::size_t room = 0;
-      char* const free = sink.Free(room);
-      if (free == nullptr) {
-        return false;
-      }
-      const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(room, to - from));
-      std::size_t got = 0;
-      // The input fails a read of bytes it gave before and cannot give
-      // again, so every byte asked for comes.
-      if (!input.ReadAt(from, free, count, got)) {
-        return false;
-      }
-      sink.Fill(got);
-      from += got;
-    }
-    return true;
-  }
-
   CsvFileHandle& input;
-  std::string kept;
-  std::uint64_t runStart = 0;  // the pending bytes are those from runStart
-  std::uint64_t runEnd = 0;    // to runEnd
 };
 
-}  // namespace
+// A block that a pipe gave while its dialect was read, kept for the
+// conversion, with the room past its end that copies may read.
+struct KeptBlock {
+  std::unique_ptr<char[]> bytes;
+  std::size_t size = 0;
 
+  std::string_view View() const noexcept { return {bytes.get(), size}; }
+};
+
+// Feeds the start of input to detector until it has decided: a regular file
+// read at offsets, apart from its blocks; a pipe through ReadBlock, its
+// blocks kept in start for the conversion. False after a read error.
 bool DetectDialect(CsvFileHandle& input, DialectDetector& detector, std::vector<KeptBlock>& start) {
   if (input.CanReadAgain()) {
     std::string chunk(DialectChunk, '\0');
@@ -132,37 +115,47 @@ bool DetectDialect(CsvFileHandle& input, DialectDetector& detector, std::vector<
   return true;
 }
 
-bool ConvertLines(CsvFileHandle& input, OutputFile& output, const LayoutChoice& layout, ConversionReport& report) {
+}  // namespace
+
+Outcome ConvertLines(CsvFileHandle& input, OutputFile& output, const LayoutChoice& layout, ConversionReport& report) {
   DialectDetector detector(layout);
   std::vector<KeptBlock> start;
   if (!DetectDialect(input, detector, start)) {
-    return false;
+    return Outcome::ReadFailed(input.Error());
   }
-  report.problem = detector.Problem();
-  if (report.problem != LayoutProblem::None) {
-    return false;
+  if (const LayoutProblem problem = detector.Problem(); problem != LayoutProblem::None) {
+    return Outcome::LayoutMismatch(problem);
   }
   const Dialect dialect = detector.Result();
+  report.dialect = dialect;
   FileSink sink(output);
-  ReadAgain again(input);
-  HeldBytes held;
-  LineConverter converter(dialect, sink, input.CanReadAgain() ? static_cast<PendingBytes&>(again) : held);
-  WholeCharacters pieces(dialect, converter);
-  bool converted = true;
+  FileAgain again(input);
+  PendingBytes pending = input.CanReadAgain() ? PendingBytes(again, KeptRun) : PendingBytes();
+  LineConverter converter(dialect, sink, pending);
+  Outcome outcome;
   std::uint64_t offset = 0;
   for (KeptBlock& block : start) {
-    converted = converted && pieces.Convert(offset, block.View(), false);
+    if (outcome.Done()) {
+      outcome = converter.Convert(offset, block.View(), false);
+    }
     offset += block.size;
     block.bytes.reset();  // the converter holds what it still needs
   }
-  for (std::string_view bytes; converted && input.ReadBlock(bytes);) {
-    converted = pieces.Convert(input.Offset(), bytes, false);
+  for (std::string_view bytes; outcome.Done() && input.ReadBlock(bytes);) {
+    outcome = converter.Convert(input.Offset(), bytes, false);
     offset = input.Offset() + bytes.size();
   }
-  converted = converted && !input.Error() && pieces.Convert(offset, {}, true);
-  report.dialect = dialect;
+  if (outcome.Done() && input.Error()) {
+    outcome = Outcome::ReadFailed(input.Error());
+  }
+  if (outcome.Done()) {
+    outcome = converter.Convert(offset, {}, true);
+  }
   report.tally = converter.Tally();
-  return converted;
+  if (outcome.Done() && !output.Commit()) {
+    outcome = sink.Failure();
+  }
+  return outcome;
 }
 
 }  // namespace rungwell

@@ -7,7 +7,9 @@ namespace rungwell {
 // its "_new" copy beside it, in turn, whether or not the ones before failed.
 // -h, --help and /? print the help, --version the version. Failures are
 // reported on standard error as "Rungwell: <path>: <reason>". Returns the
-// exit status: 0, or 1 after any failure.
+// exit status: 0; 1 after any failure; 2 for a mistake on the command line;
+// 141 where standard output lost its reader and no signal can end the
+// program (Windows).
 int Run(int argc, const char* const argv[]);
 
 }  // namespace rungwell

@@ -98,13 +98,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   rungwell::LayoutProblem problem = rungwell::LayoutProblem::None;
   (void)rungwell::plain::Detect(input, layout, &problem);
   rungwell::ConversionReport report;
-  const bool converted = rungwell::ConvertLines(reader, writer, layout, report);
+  const rungwell::Outcome outcome = rungwell::ConvertLines(reader, writer, layout, report);
   if (problem != rungwell::LayoutProblem::None) {
-    Check(!converted && report.problem == problem, "a layout that does not fit fails the conversion");
+    Check(outcome.kind == rungwell::Outcome::Kind::LayoutMismatch && outcome.problem == problem,
+          "a layout that does not fit fails the conversion");
     return 0;
   }
-  Check(converted, "the conversion succeeds");
-  Check(writer.Commit(), "the output is committed");
+  Check(outcome.Done(), "the conversion succeeds and the output is committed");
   Check(Slurp(outputPath) == rungwell::plain::Convert(input, layout), "the output is what the rules make of the input");
   return 0;
 }

@@ -30,6 +30,8 @@ class OutputFile {
   explicit OutputFile(StandardOutputTag);
   ~OutputFile();
 
+  bool IsStandardOutput() const noexcept { return standardOutput; }
+
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 

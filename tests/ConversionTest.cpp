@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "csv/DialectDetector.h"
 #include "csv/LineConverter.h"
 #include "csv/LineScanner.h"
 #include "driver/FileConversion.h"
@@ -28,8 +29,8 @@ std::string Convert(const std::string& contents, ConversionReport* report = null
   OutputFile output(dir.File("out.csv"));
   EXPECT_TRUE(output.Create());
   ConversionReport ignored;
-  EXPECT_TRUE(ConvertLines(input, output, layout, report != nullptr ? *report : ignored));
-  EXPECT_TRUE(output.Commit()) << output.Error().message();
+  const Outcome outcome = ConvertLines(input, output, layout, report != nullptr ? *report : ignored);
+  EXPECT_TRUE(outcome.Done()) << outcome.error.message();
   return ReadFile(dir.File("out.csv"));
 }
 
@@ -260,6 +261,7 @@ class StringSink final : public ByteSink {
     text.append(bytes);
     return true;
   }
+  Outcome Failure() const override { return {}; }
   std::string Text() {
     Flush();
     return text;
@@ -297,15 +299,14 @@ TEST(LineConverter, GivesTheSameOutputHoweverThePiecesAreCut) {
       const std::string padded = input + std::string(CopySlack, '\0');
       for (const std::size_t piece : {1U, 2U, 3U, 7U, 64U, 1000U}) {
         StringSink sink;
-        HeldBytes held;
-        LineConverter whole(detector.Result(), sink, held, path);
-        WholeCharacters converter(detector.Result(), whole);
+        PendingBytes held;
+        LineConverter converter(detector.Result(), sink, held, path);
         for (std::size_t at = 0; at < input.size(); at += piece) {
           const std::size_t size = std::min(piece, input.size() - at);
-          ASSERT_TRUE(converter.Convert(at, std::string_view(padded).substr(at, size), false));
-          ASSERT_TRUE(converter.Convert(at + size, {}, false));
+          ASSERT_TRUE(converter.Convert(at, std::string_view(padded).substr(at, size), false).Done());
+          ASSERT_TRUE(converter.Convert(at + size, {}, false).Done());
         }
-        ASSERT_TRUE(converter.Convert(input.size(), {}, true));
+        ASSERT_TRUE(converter.Convert(input.size(), {}, true).Done());
         EXPECT_TRUE(testing::SameBytes(sink.Text(), plain::Convert(input)))
             << "pieces of " << piece << " from " << input.substr(0, 20) << " on " << ScanPathName(path);
       }

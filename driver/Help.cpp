@@ -1,0 +1,87 @@
+#include "driver/Help.h"
+
+#include <algorithm>
+#include <string_view>
+#include <vector>
+
+#include "driver/CommandLine.h"
+
+namespace rungwell {
+
+namespace {
+
+// How an option is written on the left of its help.
+std::string Synopsis(const Option& option) {
+  if (option.kind == Option::Kind::EndOfOptions) {
+    return "  " + std::string(option.longName);
+  }
+  std::string text = option.shortName.empty() ? "      " : "  " + std::string(option.shortName) + ", ";
+  text += option.longName;
+  if (!option.alias.empty()) {
+    text += ", " + std::string(option.alias);
+  }
+  if (!option.valueName.empty()) {
+    text += " " + std::string(option.valueName);
+  }
+  return text;
+}
+
+// Each option's synopsis, and its help beside it in a column of its own.
+std::string OptionList() {
+  std::size_t width = 0;
+  for (const Option& option : Options()) {
+    width = std::max(width, Synopsis(option).size());
+  }
+  const std::size_t column = width + 2;
+  std::string list;
+  for (const Option& option : Options()) {
+    const std::string synopsis = Synopsis(option);
+    list += synopsis + std::string(column - synopsis.size(), ' ');
+    for (const char c : option.help) {
+      list += c;
+      if (c == '\n') {
+        list += std::string(column, ' ');
+      }
+    }
+    list += '\n';
+  }
+  return list;
+}
+
+}  // namespace
+
+std::string UsageText(const LayoutChoice& layout) {
+  const std::string column =
+      layout.levelName.empty() ? std::to_string(layout.levelColumn) : "the one named \"" + layout.levelName + "\"";
+  return "Rungwell.exe [file path]\nthe level column is " + column + " (0 begin)\n";
+}
+
+std::string HelpText(const LayoutChoice& layout) {
+  return UsageText(layout) +
+         "\n"
+         "Indents each line of a comma-separated plan by its level: two spaces for\n"
+         "each level above 1. The copy goes beside the file, with _new before the\n"
+         "extension: plan.csv gives plan_new.csv. Several files may be given"
+#ifdef _WIN32
+         ", and\n"
+         "wildcards such as *.csv. "
+#else
+         ".\n"
+#endif
+         "A file named - is standard input, converted to standard output.\n"
+         "\n" +
+         OptionList() +
+         "\n"
+         "Rungwell " RUNGWELL_VERSION
+#ifdef _WIN32
+         ". More in README.txt, beside Rungwell.exe.\n";
+#else
+         ". More in README.md (in /usr/share/doc/rungwell when installed).\n";
+#endif
+}
+
+std::string VersionText() {
+  return "Rungwell " RUNGWELL_VERSION "\n";
+}
+
+}  // namespace rungwell
