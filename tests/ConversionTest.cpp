@@ -10,6 +10,7 @@
 #include "io/CsvFileHandle.h"
 #include "io/OutputFile.h"
 #include "tests/PlainRules.h"
+#include "tests/StringSink.h"
 #include "tests/TestFiles.h"
 
 namespace rungwell {
@@ -244,40 +245,6 @@ TEST(ConvertLines, IndentsUpToTheDeepestLevelAndCopiesDeeperLines) {
   EXPECT_EQ(Convert(deepest + deeper + deeper), std::string(std::size_t{2} * 999, ' ') + deepest + deeper + deeper);
 }
 
-// Collects what a conversion writes, through a block as small as the
-// smallest read block, so that lines cross its edges.
-class StringSink final : public ByteSink {
- public:
-  char* Free(std::size_t& room) override {
-    if (filled == BlockSize) {
-      Flush();
-    }
-    room = BlockSize - filled;
-    return block + filled;
-  }
-  void Fill(std::size_t count) noexcept override { filled += count; }
-  bool Write(std::string_view bytes) override {
-    Flush();
-    text.append(bytes);
-    return true;
-  }
-  Outcome Failure() const override { return {}; }
-  std::string Text() {
-    Flush();
-    return text;
-  }
-
- private:
-  static constexpr std::size_t BlockSize = 157;
-  void Flush() {
-    text.append(block, filled);
-    filled = 0;
-  }
-  char block[BlockSize + CopySlack] = {};
-  std::size_t filled = 0;
-  std::string text;
-};
-
 // A pipe gives what it has: pieces of any size, empty ones, cut inside a
 // 16-bit character too, and nothing can be read again, so a line whose level comes late waits
 // in memory.
@@ -298,7 +265,7 @@ TEST(LineConverter, GivesTheSameOutputHoweverThePiecesAreCut) {
       // With the room past the end that copies may read, as the blocks have.
       const std::string padded = input + std::string(CopySlack, '\0');
       for (const std::size_t piece : {1U, 2U, 3U, 7U, 64U, 1000U}) {
-        StringSink sink;
+        testing::StringSink sink;
         PendingBytes held;
         LineConverter converter(detector.Result(), sink, held, path);
         for (std::size_t at = 0; at < input.size(); at += piece) {

@@ -89,27 +89,52 @@ TEST(DialectDetector, ReadsTheDialectFromTheStartOfAFile) {
            }() +
            utf16le(";b;c;d;e;f\n"),
        {Encoding::Utf16Le, 2, ';'}},
+      {"UTF-16BE: a long first line with quoted semicolons over several blocks",
+       be + std::string(140, '\0').replace(1, 1, "x") + std::string("\0\"", 2) +
+           [] {
+             std::string units;
+             for (int i = 0; i < 70; ++i) {
+               units += std::string("\0;", 2);
+             }
+             return units;
+           }() +
+           std::string("\0\"\0\t\0a\0\t\0b\0\t\0c\0\t\0d\0\t\0e\0\r\0\n", 28),
+       {Encoding::Utf16Be, 2, '\t'}},
+      {"a long first line, tabs and semicolons in its middle",
+       std::string(70, 'x') + "\t;\t;\t;\t;\t;\t" + std::string(70, 'y') + "\n",
+       {Encoding::Bytes, 0, '\t'}},
+      {"UTF-16LE: a long first line, tabs and semicolons in its middle",
+       le + utf16le(std::string(70, 'x') + ";\t;\t;\t;\t;\t;" + std::string(70, 'y') + "\n"),
+       {Encoding::Utf16Le, 2, ';'}},
+      {"UTF-16LE: a long first line, more tabs than semicolons in its middle",
+       le + utf16le(std::string(70, 'x') + "\t;\t;\t;\t;\t;\t" + std::string(70, 'y') + "\n"),
+       {Encoding::Utf16Le, 2, '\t'}},
       {"UTF-16BE: commas after the first units count",
        be + std::string("\0a\0b\0c\0d\0e\0f\0g\0;\0h\0;\0i\0;\0j\0;\0k\0;\0,\0,\0,\0,\0,\0\n", 44),
        {Encoding::Utf16Be, 2, ','}},
   };
   for (const Case& c : cases) {
-    for (const std::size_t piece : {c.start.size() + 1, std::size_t{1}, std::size_t{7}}) {
-      DialectDetector detector;
-      for (std::size_t at = 0; at < c.start.size() && !detector.Decided(); at += piece) {
-        detector.Feed(std::string_view(c.start).substr(at, piece));
+    const Dialect plainly = plain::Detect(c.start);
+    EXPECT_EQ(plainly.separator, c.dialect.separator) << c.name;
+    EXPECT_EQ(plainly.crLineEnds, c.dialect.crLineEnds) << c.name;
+    for (const ScanPath path : PathsToTest()) {
+      // Pieces shorter than a block are counted a character at a time.
+      for (const std::size_t piece : {c.start.size() + 1, std::size_t{1}, std::size_t{7}, std::size_t{100}}) {
+        DialectDetector detector({}, path);
+        for (std::size_t at = 0; at < c.start.size() && !detector.Decided(); at += piece) {
+          detector.Feed(std::string_view(c.start).substr(at, piece));
+        }
+        if (!detector.Decided()) {
+          detector.End();
+        }
+        const Dialect found = detector.Result();
+        const std::string what = std::string(c.name) + " on " + ScanPathName(path) + ", pieces of " +
+                                 std::to_string(piece);
+        EXPECT_EQ(found.encoding, c.dialect.encoding) << what;
+        EXPECT_EQ(found.markSize, c.dialect.markSize) << what;
+        EXPECT_EQ(found.separator, c.dialect.separator) << what;
+        EXPECT_EQ(found.crLineEnds, c.dialect.crLineEnds) << what;
       }
-      if (!detector.Decided()) {
-        detector.End();
-      }
-      const Dialect found = detector.Result();
-      EXPECT_EQ(found.encoding, c.dialect.encoding) << c.name;
-      EXPECT_EQ(found.markSize, c.dialect.markSize) << c.name;
-      EXPECT_EQ(found.separator, c.dialect.separator) << c.name;
-      EXPECT_EQ(found.crLineEnds, c.dialect.crLineEnds) << c.name;
-      const Dialect plainly = plain::Detect(c.start);
-      EXPECT_EQ(plainly.separator, found.separator) << c.name;
-      EXPECT_EQ(plainly.crLineEnds, found.crLineEnds) << c.name;
     }
   }
 }

@@ -180,6 +180,59 @@ inline bool SameName(const Units& a, const Units& b) {
          std::equal(a.begin(), a.end(), b.begin(), [&](char16_t x, char16_t y) { return upper(x) == upper(y); });
 }
 
+// The well-formed UTF-8 sequences as the Unicode standard tables them: for
+// each range of first bytes, the range each following byte must be in.
+struct Utf8Form {
+  unsigned char first[2];
+  unsigned char next[3][2];
+  std::size_t length;
+};
+inline constexpr Utf8Form Utf8Forms[] = {
+    {{0x00, 0x7F}, {}, 1},
+    {{0xC2, 0xDF}, {{0x80, 0xBF}}, 2},
+    {{0xE0, 0xE0}, {{0xA0, 0xBF}, {0x80, 0xBF}}, 3},
+    {{0xE1, 0xEC}, {{0x80, 0xBF}, {0x80, 0xBF}}, 3},
+    {{0xED, 0xED}, {{0x80, 0x9F}, {0x80, 0xBF}}, 3},
+    {{0xEE, 0xEF}, {{0x80, 0xBF}, {0x80, 0xBF}}, 3},
+    {{0xF0, 0xF0}, {{0x90, 0xBF}, {0x80, 0xBF}, {0x80, 0xBF}}, 4},
+    {{0xF1, 0xF3}, {{0x80, 0xBF}, {0x80, 0xBF}, {0x80, 0xBF}}, 4},
+    {{0xF4, 0xF4}, {{0x80, 0x8F}, {0x80, 0xBF}, {0x80, 0xBF}}, 4},
+};
+
+// bytes as UTF-16, or none where they are no well-formed UTF-8.
+inline std::optional<Units> Utf8ToUtf16(const std::string& bytes) {
+  Units units;
+  for (std::size_t at = 0; at < bytes.size();) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[at + i]); };
+    const Utf8Form* form = nullptr;
+    for (const Utf8Form& candidate : Utf8Forms) {
+      if (byte(0) >= candidate.first[0] && byte(0) <= candidate.first[1]) {
+        form = &candidate;
+      }
+    }
+    if (form == nullptr || at + form->length > bytes.size()) {
+      return std::nullopt;
+    }
+    // The first byte's bits below its length marker, then six from each byte after it.
+    std::uint32_t code = byte(0) & (form->length == 1 ? 0x7FU : 0xFFU >> (form->length + 1));
+    for (std::size_t i = 1; i < form->length; ++i) {
+      if (byte(i) < form->next[i - 1][0] || byte(i) > form->next[i - 1][1]) {
+        return std::nullopt;
+      }
+      code = code * 64 + (byte(i) - 0x80U);
+    }
+    if (code > 0xFFFF) {
+      code -= 0x10000;
+      units += static_cast<char16_t>(0xD800 | (code / 0x400));
+      units += static_cast<char16_t>(0xDC00 | (code % 0x400));
+    } else {
+      units += static_cast<char16_t>(code);
+    }
+    at += form->length;
+  }
+  return units;
+}
+
 // The name given on the command line as the file's characters: bytes in
 // 8-bit text; UTF-8 decoded into UTF-16 in 16-bit text (or bytes, if no UTF-8).
 inline Units NameIn(const std::string& name, const Dialect& dialect) {
@@ -190,39 +243,7 @@ inline Units NameIn(const std::string& name, const Dialect& dialect) {
   if (dialect.encoding == Encoding::Bytes) {
     return Bare(bytes);
   }
-  Units units;
-  for (std::size_t at = 0; at < bytes.size();) {
-    const char16_t first = bytes[at];
-    const std::size_t length = first < 0x80   ? 1
-                               : first < 0xC2 ? 0
-                               : first < 0xE0 ? 2
-                               : first < 0xF0 ? 3
-                               : first < 0xF5 ? 4
-                                              : 0;
-    if (length == 0 || at + length > bytes.size()) {
-      return Bare(bytes);
-    }
-    char32_t code = length == 1 ? first : first & (0x7FU >> length);
-    for (std::size_t i = 1; i < length; ++i) {
-      if ((bytes[at + i] & 0xC0U) != 0x80U) {
-        return Bare(bytes);
-      }
-      code = code << 6U | (bytes[at + i] & 0x3FU);
-    }
-    // A longer form than needed, a surrogate and a code point past U+10FFFF are no UTF-8.
-    const char32_t least = length == 2 ? 0x80 : length == 3 ? 0x800 : length == 4 ? 0x10000 : 0;
-    if (code < least || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) {
-      return Bare(bytes);
-    }
-    if (code >= 0x10000) {
-      units += static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10U));
-      units += static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FFU));
-    } else {
-      units += static_cast<char16_t>(code);
-    }
-    at += length;
-  }
-  return Bare(units);
+  return Bare(Utf8ToUtf16(name).value_or(bytes));
 }
 
 // The dialect of a file's bytes, as the user's choices and its start make

@@ -1,0 +1,163 @@
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "driver/CommandLine.h"
+#include "driver/Help.h"
+
+namespace rungwell {
+namespace {
+
+using Names = std::vector<std::string>;
+using Request = CommandLine::Request;
+
+CommandLine Parse(const Names& args) {
+  std::vector<const char*> argv = {"Rungwell"};
+  for (const std::string& arg : args) {
+    argv.push_back(arg.c_str());
+  }
+  return ParseCommandLine(static_cast<int>(argv.size()), argv.data());
+}
+
+// What the command line asks for, argument by argument: the last value of
+// an option counts whatever kind either value is, the first request
+// decides, and the first mistake is the one told.
+TEST(CommandLine, ReadsTheOptionsAndTheFiles) {
+  struct Case {
+    Names args;
+    Request request;
+    Names files = {};
+    unsigned column = LevelColumn;
+    std::string name = {};
+    std::optional<std::uint16_t> separator = std::nullopt;
+    std::optional<std::string> output = std::nullopt;
+    std::string mistake = {};
+  };
+  const Case cases[] = {
+      {{}, Request::Usage},
+      {{"p.csv", "q.csv"}, Request::Convert, {"p.csv", "q.csv"}},
+      {{""}, Request::Convert, {""}},
+      {{"-"}, Request::Convert, {"-"}},
+      {{"-c", "3", "p"}, Request::Convert, {"p"}, 3},
+      {{"-c3", "p"}, Request::Convert, {"p"}, 3},
+      {{"--level-column=3", "p"}, Request::Convert, {"p"}, 3},
+      {{"--level-column", "0", "p"}, Request::Convert, {"p"}, 0},
+      {{"-c", "0000005", "p"}, Request::Convert, {"p"}, 5},
+      {{"-c", "00000000000000", "p"}, Request::Convert, {"p"}, 0},
+      {{"-c", "65535", "p"}, Request::Convert, {"p"}, 65535},
+      {{"-c", "65536", "p"},
+       Request::Mistake,
+       {"p"},
+       65536,
+       {},
+       {},
+       {},
+       "option -c takes a column from 0 to 65535, not 65536"},
+      {{"-c", "9999999", "p"},
+       Request::Mistake,
+       {"p"},
+       65536,
+       {},
+       {},
+       {},
+       "option -c takes a column from 0 to 65535, not 9999999"},
+      {{"-c", "Outline Level", "p"}, Request::Convert, {"p"}, LevelColumn, "Outline Level"},
+      {{"-c", "Nope", "-c", "5", "p"}, Request::Convert, {"p"}, 5},
+      {{"-c", "5", "--level-column=Level", "p"}, Request::Convert, {"p"}, 5, "Level"},
+      {{"-c", "3", "-c", "4", "p"}, Request::Convert, {"p"}, 4},
+      {{"-c", "--help"}, Request::Usage, {}, LevelColumn, "--help"},
+      {{"-c"}, Request::Mistake, {}, LevelColumn, {}, {}, {}, "option -c needs a value"},
+      {{"-c", "", "p"}, Request::Mistake, {"p"}, LevelColumn, {}, {}, {}, "option -c has an empty value"},
+      {{"-d", ";", "p"}, Request::Convert, {"p"}, LevelColumn, {}, ';'},
+      {{"-d", "tab", "p"}, Request::Convert, {"p"}, LevelColumn, {}, '\t'},
+      {{"--separator=\\t", "p"}, Request::Convert, {"p"}, LevelColumn, {}, '\t'},
+      {{"-d\xC2\xA7", "p"}, Request::Convert, {"p"}, LevelColumn, {}, 0xA7},
+      {{"-d", "\xC3\xA9", "p"}, Request::Convert, {"p"}, LevelColumn, {}, 0xE9},
+      {{"-d", "\xE2\x82\xAC", "p"}, Request::Convert, {"p"}, LevelColumn, {}, 0x20AC},
+      {{"-d", "|", "-d", ";", "p"}, Request::Convert, {"p"}, LevelColumn, {}, ';'},
+      {{"-d", "ab", "p"},
+       Request::Mistake,
+       {"p"},
+       LevelColumn,
+       {},
+       {},
+       {},
+       "option -d takes one character, or tab, not \"ab\""},
+      {{"-d", "\xF0\x9F\x93\x8B", "p"},
+       Request::Mistake,
+       {"p"},
+       LevelColumn,
+       {},
+       {},
+       {},
+       "option -d takes one character, or tab, not \"\xF0\x9F\x93\x8B\""},
+      {{"-d", "\"", "p"},
+       Request::Mistake,
+       {"p"},
+       LevelColumn,
+       {},
+       '"',
+       {},
+       "option -d cannot take a quotation mark or a line end"},
+      {{"-d", "\n", "p"},
+       Request::Mistake,
+       {"p"},
+       LevelColumn,
+       {},
+       '\n',
+       {},
+       "option -d cannot take a quotation mark or a line end"},
+      {{"-o", "out.csv", "p"}, Request::Convert, {"p"}, LevelColumn, {}, {}, "out.csv"},
+      {{"--output=-", "-"}, Request::Convert, {"-"}, LevelColumn, {}, {}, "-"},
+      {{"-o", "out.csv", "a", "b"}, Request::Convert, {"a", "b"}, LevelColumn, {}, {}, "out.csv"},
+      {{"-o"}, Request::Mistake, {}, LevelColumn, {}, {}, {}, "option -o needs a value"},
+      {{"--", "--help", "-c", "3"}, Request::Convert, {"--help", "-c", "3"}},
+      {{"-x", "--levelcolumn=7"}, Request::Convert, {"-x", "--levelcolumn=7"}},
+      {{"p.csv", "--help"}, Request::Help},
+      {{"/?"}, Request::Help},
+      {{"--version", "-h"}, Request::Version},
+      {{"-d", "ab", "--help"}, Request::Help},
+      {{"--help=x"}, Request::Convert, {"--help=x"}},
+      {{"-d", "ab", "-c", "70000", "p"},
+       Request::Mistake,
+       {"p"},
+       70000,
+       {},
+       {},
+       {},
+       "option -d takes one character, or tab, not \"ab\""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.args));
+    const CommandLine command = Parse(c.args);
+    EXPECT_EQ(command.request, c.request);
+    if (c.request == Request::Help || c.request == Request::Version) {
+      continue;
+    }
+    EXPECT_EQ(command.mistake, c.mistake);
+    EXPECT_EQ(command.files, c.files);
+    EXPECT_EQ(command.layout.levelColumn, c.column);
+    EXPECT_EQ(command.layout.levelName, c.name);
+    EXPECT_EQ(command.layout.separator, c.separator);
+    EXPECT_EQ(command.output, c.output);
+  }
+}
+
+// The help is read in a console of 80 columns.
+TEST(CommandLine, HelpFitsEightyColumnsAndListsEveryOption) {
+  const std::string help = HelpText({});
+  for (std::size_t start = 0, end = 0; start < help.size(); start = end + 1) {
+    end = help.find('\n', start);
+    EXPECT_LE(end - start, 80U) << help.substr(start, end - start);
+  }
+  for (const Option& option : Options()) {
+    EXPECT_NE(help.find("  " + std::string(option.shortName.empty() ? option.longName : option.shortName)),
+              std::string::npos)
+        << option.longName;
+  }
+}
+
+}  // namespace
+}  // namespace rungwell
