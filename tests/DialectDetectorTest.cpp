@@ -98,7 +98,7 @@ TEST(DialectDetector, ReadsTheDialectFromTheStartOfAFile) {
              }
              return units;
            }() +
-           std::string("\0\"\0\t\0a\0\t\0b\0\t\0c\0\t\0d\0\t\0e\0\r\0\n", 28),
+           std::string("\0\"\0\t\0a\0\t\0b\0\t\0c\0\t\0d\0\t\0e\0\r\0\n", 26),
        {Encoding::Utf16Be, 2, '\t'}},
       {"a long first line, tabs and semicolons in its middle",
        std::string(70, 'x') + "\t;\t;\t;\t;\t;\t" + std::string(70, 'y') + "\n",
@@ -128,8 +128,8 @@ TEST(DialectDetector, ReadsTheDialectFromTheStartOfAFile) {
           detector.End();
         }
         const Dialect found = detector.Result();
-        const std::string what = std::string(c.name) + " on " + ScanPathName(path) + ", pieces of " +
-                                 std::to_string(piece);
+        const std::string what =
+            std::string(c.name) + " on " + ScanPathName(path) + ", pieces of " + std::to_string(piece);
         EXPECT_EQ(found.encoding, c.dialect.encoding) << what;
         EXPECT_EQ(found.markSize, c.dialect.markSize) << what;
         EXPECT_EQ(found.separator, c.dialect.separator) << what;
