@@ -11,20 +11,13 @@
 #include <cstdio>
 #include <string>
 
+#include "io/Errno.h"
 #include "io/UnfinishedFile.h"
 #include "io/WriteAll.h"
 
 namespace rungwell {
 
 namespace {
-
-std::error_code ErrorFrom(int errorNumber) {
-  return {errorNumber != 0 ? errorNumber : EIO, std::generic_category()};
-}
-
-std::error_code LastError() {
-  return ErrorFrom(errno);
-}
 
 std::string DirectoryOf(const std::string& path) {
   const std::size_t slash = path.rfind('/');
@@ -159,7 +152,7 @@ std::error_code UnfinishedFile::Create(const std::string& path, unsigned permiss
   // A name too long, or a folder that cannot be searched, would fail only
   // at the very end; better before the whole input has been converted.
   if (!exists && errno != ENOENT) {
-    return LastError();
+    return LastErrno();
   }
   // Nothing renames a file over a directory; a folder that takes no new file
   // fails below, as the file is made.
@@ -175,7 +168,7 @@ std::error_code UnfinishedFile::Create(const std::string& path, unsigned permiss
   unnamed = fd >= 0;
   if (!unnamed) {
     if (errno != 0) {
-      return LastError();
+      return LastErrno();
     }
     if (const std::error_code error = TakeTemporaryName(directory, nullptr, fd, mode, temporaryPath)) {
       return error;
@@ -198,12 +191,9 @@ std::error_code UnfinishedFile::Write(const char* data, std::size_t size) {
   written += size;
   const std::error_code error =
       WriteAll(data, size, SSIZE_MAX, [this](const char* from, std::size_t count, std::size_t& done) {
-        ssize_t n = 0;
-        do {
-          n = write(fd, from, count);
-        } while (n < 0 && errno == EINTR);
+        const ssize_t n = RetryOnInterrupt([&] { return write(fd, from, count); });
         if (n < 0) {
-          return LastError();
+          return LastErrno();
         }
         done = static_cast<std::size_t>(n);
         return std::error_code();
@@ -229,7 +219,7 @@ std::error_code UnfinishedFile::Publish() {
     // The descriptor is still needed to name the file, so a duplicate is
     // closed instead: closing any descriptor of a file makes the same checks.
     const int probe = dup(fd);
-    if ((error = Finished(probe < 0 || close(probe) != 0 ? LastError() : std::error_code()))) {
+    if ((error = Finished(probe < 0 || close(probe) != 0 ? LastErrno() : std::error_code()))) {
       return error;
     }
     const std::string self = "/proc/self/fd/" + std::to_string(fd);
@@ -241,7 +231,7 @@ std::error_code UnfinishedFile::Publish() {
         return {};
       }
       if (errno != EEXIST) {
-        return LastError();
+        return LastErrno();
       }
     }
     if ((error = TakeTemporaryName(DirectoryOf(outputPath), self.c_str(), fd, 0, temporaryPath))) {
@@ -250,12 +240,12 @@ std::error_code UnfinishedFile::Publish() {
   } else {
     const int closing = fd;
     fd = -1;
-    if ((error = Finished(close(closing) != 0 ? LastError() : std::error_code()))) {
+    if ((error = Finished(close(closing) != 0 ? LastErrno() : std::error_code()))) {
       return error;
     }
   }
   if (std::rename(temporaryPath.c_str(), outputPath.c_str()) != 0) {
-    return LastError();
+    return LastErrno();
   }
   RemoveOnSignal(nullptr);
   temporaryPath.clear();
