@@ -2,20 +2,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-
+#include "io/Errno.h"
 #include "io/InputFile.h"
 
 namespace rungwell {
-
-namespace {
-
-std::error_code LastError() {
-  // errno should say why; EIO is the honest fallback should it not.
-  return {errno != 0 ? errno : EIO, std::generic_category()};
-}
-
-}  // namespace
 
 InputFile::~InputFile() {
   Close();
@@ -25,7 +15,7 @@ std::error_code InputFile::Open(const std::string& path) {
   Close();
   descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (descriptor < 0) {
-    return LastError();
+    return LastErrno();
   }
   return Examine();
 }
@@ -35,7 +25,7 @@ std::error_code InputFile::OpenStandardInput() {
   // A descriptor of its own, so that closing the file leaves standard input open.
   descriptor = fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 3);
   if (descriptor < 0) {
-    return LastError();
+    return LastErrno();
   }
   if (const std::error_code error = Examine()) {
     return error;
@@ -70,7 +60,7 @@ bool InputFile::IsStandardOutput() const {
 std::error_code InputFile::Examine() {
   struct stat info {};
   if (fstat(descriptor, &info) != 0) {
-    const std::error_code error = LastError();
+    const std::error_code error = LastErrno();
     Close();
     return error;
   }
@@ -87,33 +77,23 @@ std::error_code InputFile::Read(char* into, std::size_t count, std::size_t& got)
   // In order from where the file stands, as a regular file stands at start:
   // reads again at an offset leave that place alone.
   got = 0;
-  for (;;) {
-    errno = 0;
-    const ssize_t n = read(descriptor, into, count);
-    if (n >= 0) {
-      got = static_cast<std::size_t>(n);
-      return {};
-    }
-    // A signal that interrupts the read is no error of the file's.
-    if (errno != EINTR) {
-      return LastError();
-    }
+  const ssize_t n = RetryOnInterrupt([&] { return read(descriptor, into, count); });
+  if (n < 0) {
+    return LastErrno();
   }
+  got = static_cast<std::size_t>(n);
+  return {};
 }
 
 std::error_code InputFile::ReadAt(std::uint64_t offset, char* into, std::size_t count, std::size_t& got) {
   got = 0;
-  for (;;) {
-    errno = 0;
-    const ssize_t n = pread(descriptor, into, count, static_cast<off_t>(start + offset));
-    if (n >= 0) {
-      got = static_cast<std::size_t>(n);
-      return {};
-    }
-    if (errno != EINTR) {
-      return LastError();
-    }
+  const ssize_t n =
+      RetryOnInterrupt([&] { return pread(descriptor, into, count, static_cast<off_t>(start + offset)); });
+  if (n < 0) {
+    return LastErrno();
   }
+  got = static_cast<std::size_t>(n);
+  return {};
 }
 
 void InputFile::Close() noexcept {

@@ -72,7 +72,6 @@ class OutputFile {
   // Writes out what is left and puts the file in place.
   bool Commit();
 
-  const std::string& Path() const noexcept { return path; }
   std::error_code Error() const noexcept { return error; }
 
  private:

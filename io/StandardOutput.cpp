@@ -1,7 +1,5 @@
 #include "io/StandardOutput.h"
 
-#include <cerrno>
-
 #include "io/WriteAll.h"
 
 #ifdef _WIN32
@@ -10,6 +8,8 @@
 #include <unistd.h>
 
 #include <climits>
+
+#include "io/Errno.h"
 #endif
 
 namespace rungwell {
@@ -24,12 +24,9 @@ std::error_code WriteStandardOutput(const char* data, std::size_t size) {
   return WriteAllTo(output, data, size, std::size_t{1} << 30, WriteFile);
 #else
   return WriteAll(data, size, SSIZE_MAX, [](const char* from, std::size_t count, std::size_t& done) {
-    ssize_t n = 0;
-    do {
-      n = write(STDOUT_FILENO, from, count);
-    } while (n < 0 && errno == EINTR);
+    const ssize_t n = RetryOnInterrupt([&] { return write(STDOUT_FILENO, from, count); });
     if (n < 0) {
-      return std::error_code(errno != 0 ? errno : EIO, std::generic_category());
+      return LastErrno();
     }
     done = static_cast<std::size_t>(n);
     return std::error_code();

@@ -20,7 +20,8 @@ inline constexpr unsigned DefaultPermissions = 0666;
 // end. Where a file system cannot do that, it falls back to a hidden named
 // file that the program removes on failure and on the signals that end it.
 // Windows makes a named file marked for deletion from the start and clears
-// the mark just before renaming it over the output.
+// the mark just before renaming it over the output. The hidden names, and
+// the order of the steps, are the same on both.
 class UnfinishedFile {
  public:
   UnfinishedFile() = default;
@@ -48,7 +49,7 @@ class UnfinishedFile {
   // Finishes the file, with every check that closing it makes, and gives it
   // the output's name, replacing what was there in one step. Every check
   // comes before that step, so a failure leaves the earlier output as it was
-  // and, once Discard has run, nothing else behind.
+  // and, the file being thrown away, nothing else behind.
   std::error_code Publish();
 
   // Throws the file away; harmless when there is none.
@@ -66,15 +67,48 @@ class UnfinishedFile {
     return check || finishFaultForTests == nullptr ? check : finishFaultForTests();
   }
 
+  // Gives the file a hidden name in the output's folder, passing over the
+  // names that something else has taken.
+  std::error_code TakeHiddenName();
+
+  // What each system does in its own calls, in UnfinishedFilePosix.cpp and
+  // UnfinishedFileWindows.cpp. UnfinishedFile.cpp takes these steps in one
+  // order for both, and chooses the hidden names.
+
+  // Checks that the output at path could be replaced, and keeps what
+  // the later steps need to know of it.
+  std::error_code Prepare(const std::string& path, unsigned permissions);
+  // Starts the file without any name, where the system can keep one so;
+  // sets unnamed when it did.
+  std::error_code OpenUnnamed();
+  // Puts the file under name in the output's folder: makes it there, or
+  // links an unnamed one there. Fails with errc::file_exists when something
+  // else has the name.
+  std::error_code TakeName(const std::string& name);
+  // Hands everything written to the system, and has it checked.
+  std::error_code Flush();
+  // Gives an unnamed file the output's name in one step, which needs no
+  // hidden name. Fails with errc::file_exists where something stands there.
+  std::error_code LinkAsOutput();
+  // Gives the file under its hidden name the output's name, replacing what
+  // stands there.
+  std::error_code RenameOverOutput();
+  // Goes into every hidden name, so that two runs rarely try the same one.
+  static unsigned long ProcessNumber() noexcept;
+
+  bool unnamed = false;  // made without a name (O_TMPFILE), to be linked in at the end
 #ifdef _WIN32
   void* handle = nullptr;      // HANDLE of the file, marked for deletion until Publish
+  bool marked = false;         // the system removes the file as the handle closes
+  std::wstring folder;         // the output's folder, as a full path
   std::wstring finalPath;      // the output's full path as the system takes it
   std::wstring temporaryPath;  // to remove by name should marking it again fail
 #else
   std::string outputPath;
+  std::string directory;  // the output's, with its slash; empty for the current one
   bool replacing = false;
+  unsigned mode = 0;  // permission bits the file is made with
   int fd = -1;
-  bool unnamed = false;       // O_TMPFILE: nothing to remove by name
   std::string temporaryPath;  // named fallback, or the name between link and rename
   std::uint64_t written = 0;  // bytes written so far
   std::uint64_t flushed = 0;  // bytes handed on to the disk

@@ -5,12 +5,12 @@
 
 #include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <climits>
 #include <csignal>
 #include <cstdio>
 #include <string>
 
+#include "io/Errno.h"
 #include "io/UnfinishedFile.h"
 #include "io/WriteAll.h"
 
@@ -18,32 +18,14 @@ namespace rungwell {
 
 namespace {
 
-std::error_code ErrorFrom(int errorNumber) {
-  return {errorNumber != 0 ? errorNumber : EIO, std::generic_category()};
-}
-
-std::error_code LastError() {
-  return ErrorFrom(errno);
-}
-
 std::string DirectoryOf(const std::string& path) {
   const std::size_t slash = path.rfind('/');
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-// Names for the moments a file needs one before it is whole: the named
-// fallback, and the step between linking and renaming. They have a fixed,
-// short length, so that they fit wherever the output's own name fits. A
-// process numbers its names from a start taken from the clock, so that two
-// runs rarely try the same one; a name already taken just moves on to the next.
-std::string TemporaryName() {
-  static std::atomic<unsigned long> next{
-      static_cast<unsigned long>(std::chrono::steady_clock::now().time_since_epoch().count())};
-  const unsigned long long process = static_cast<unsigned long long>(getpid()) & 0xFFFFFFULL;
-  const unsigned long long number = next.fetch_add(1) & 0xFFFFFFUL;
-  char name[32];
-  (void)std::snprintf(name, sizeof name, ".Rungwell-%06llx%06llx.tmp", process, number);
-  return name;
+// The name through which the system reaches the file open at fd.
+std::string SelfPath(int fd) {
+  return "/proc/self/fd/" + std::to_string(fd);
 }
 
 // The one file to remove should a signal end the run while a temporary name
@@ -74,35 +56,10 @@ void RemoveOnSignal(const char* path) noexcept {
   removeOnSignal.store(path);
 }
 
-// Creates a new file under a temporary name in directory, or links the
-// unnamed file at linkFrom there; sets path to the name taken.
-std::error_code TakeTemporaryName(const std::string& directory, const char* linkFrom, int& fd, mode_t mode,
-                                  std::string& path) {
-  constexpr int Attempts = 100;
-  for (int attempt = 0; attempt < Attempts; ++attempt) {
-    path = directory + TemporaryName();
-    // Armed before the name exists, so that no moment goes uncovered.
-    RemoveOnSignal(path.c_str());
-    const bool taken = linkFrom != nullptr
-                           ? linkat(AT_FDCWD, linkFrom, AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0
-                           : (fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode)) >= 0;
-    if (taken) {
-      return {};
-    }
-    const int cause = errno;
-    RemoveOnSignal(nullptr);
-    path.clear();
-    if (cause != EEXIST) {
-      return ErrorFrom(cause);
-    }
-  }
-  return std::make_error_code(std::errc::file_exists);
-}
-
 #if defined(O_TMPFILE) && !defined(RUNGWELL_NAMED_TEMPORARY_FILES)
 // An unnamed file in directory, or -1 where the system cannot make one there
 // (errno 0) or anything else failed (errno set).
-int OpenUnnamed(const std::string& directory, mode_t mode) {
+int UnnamedFileIn(const std::string& directory, mode_t mode) {
   const int fd = open(directory.empty() ? "." : directory.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
   if (fd < 0) {
     // Older kernels and some network and FUSE file systems refuse it.
@@ -113,7 +70,7 @@ int OpenUnnamed(const std::string& directory, mode_t mode) {
   }
   // The file gets its name through /proc; without /proc it never could, and
   // that must be known before anything is written, not at the end.
-  if (access(("/proc/self/fd/" + std::to_string(fd)).c_str(), F_OK) != 0) {
+  if (access(SelfPath(fd).c_str(), F_OK) != 0) {
     (void)close(fd);
     errno = 0;
     return -1;
@@ -121,11 +78,20 @@ int OpenUnnamed(const std::string& directory, mode_t mode) {
   return fd;
 }
 #else
-int OpenUnnamed(const std::string& /*directory*/, mode_t /*mode*/) {
+int UnnamedFileIn(const std::string& /*directory*/, mode_t /*mode*/) {
   errno = 0;
   return -1;
 }
 #endif
+
+// A replacement keeps the earlier output's bits exactly: this undoes only
+// what the umask took away, so the file is never more open than the earlier
+// output. Where the file system refuses, it stays so.
+void KeepEarlierBits(int fd, bool replacing, unsigned mode) {
+  if (replacing) {
+    (void)fchmod(fd, static_cast<mode_t>(mode));
+  }
+}
 
 #ifdef __linux__
 // Replacing a large file is slow where the file system flushes the new one
@@ -146,45 +112,61 @@ void ForgetEarlierOutput(const std::string& path) {
 
 }  // namespace
 
-UnfinishedFile::~UnfinishedFile() {
-  Discard();
+unsigned long UnfinishedFile::ProcessNumber() noexcept {
+  return static_cast<unsigned long>(getpid());
 }
 
-std::error_code UnfinishedFile::Create(const std::string& path, unsigned permissions) {
-  Discard();
+std::error_code UnfinishedFile::Prepare(const std::string& path, unsigned permissions) {
   outputPath = path;
-  const std::string directory = DirectoryOf(outputPath);
+  directory = DirectoryOf(outputPath);
   struct stat earlier {};
   const bool exists = stat(outputPath.c_str(), &earlier) == 0;
   // A name too long, or a folder that cannot be searched, would fail only
   // at the very end; better before the whole input has been converted.
   if (!exists && errno != ENOENT) {
-    return LastError();
+    return LastErrno();
   }
   // Nothing renames a file over a directory; a folder that takes no new file
-  // fails below, as the file is made.
+  // fails as the file is made.
   if (exists && S_ISDIR(earlier.st_mode)) {
     return std::make_error_code(std::errc::is_a_directory);
   }
   replacing = exists && S_ISREG(earlier.st_mode);
   // The umask applies to a new file, as for any file a tool creates; a
-  // replacement keeps the earlier output's bits exactly (set below).
-  const auto mode = static_cast<mode_t>((replacing ? earlier.st_mode : permissions) & 0777U);
+  // replacement keeps the earlier output's bits exactly (KeepEarlierBits).
+  mode = (replacing ? static_cast<unsigned>(earlier.st_mode) : permissions) & 0777U;
+  return {};
+}
 
-  fd = OpenUnnamed(directory, mode);
+std::error_code UnfinishedFile::OpenUnnamed() {
+  fd = UnnamedFileIn(directory, static_cast<mode_t>(mode));
   unnamed = fd >= 0;
   if (!unnamed) {
-    if (errno != 0) {
-      return LastError();
-    }
-    if (const std::error_code error = TakeTemporaryName(directory, nullptr, fd, mode, temporaryPath)) {
-      return error;
-    }
+    return errno != 0 ? LastErrno() : std::error_code();
   }
-  if (replacing) {
-    // Undoes only what the umask took away, so the file is never more open
-    // than the earlier output; where the file system refuses, it stays so.
-    (void)fchmod(fd, mode);
+  KeepEarlierBits(fd, replacing, mode);
+  return {};
+}
+
+std::error_code UnfinishedFile::TakeName(const std::string& name) {
+  temporaryPath = directory + name;
+  // Armed before the name exists, so that no moment goes uncovered.
+  RemoveOnSignal(temporaryPath.c_str());
+  bool taken = false;
+  if (unnamed) {
+    taken = linkat(AT_FDCWD, SelfPath(fd).c_str(), AT_FDCWD, temporaryPath.c_str(), AT_SYMLINK_FOLLOW) == 0;
+  } else {
+    fd = open(temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, static_cast<mode_t>(mode));
+    taken = fd >= 0;
+  }
+  if (!taken) {
+    const int cause = errno;
+    RemoveOnSignal(nullptr);
+    temporaryPath.clear();
+    return ErrorFrom(cause);
+  }
+  if (!unnamed) {
+    KeepEarlierBits(fd, replacing, mode);
   }
   return {};
 }
@@ -198,12 +180,9 @@ std::error_code UnfinishedFile::Write(const char* data, std::size_t size) {
   written += size;
   const std::error_code error =
       WriteAll(data, size, SSIZE_MAX, [this](const char* from, std::size_t count, std::size_t& done) {
-        ssize_t n = 0;
-        do {
-          n = write(fd, from, count);
-        } while (n < 0 && errno == EINTR);
+        const ssize_t n = RetryOnInterrupt([&] { return write(fd, from, count); });
         if (n < 0) {
-          return LastError();
+          return LastErrno();
         }
         done = static_cast<std::size_t>(n);
         return std::error_code();
@@ -222,44 +201,37 @@ std::error_code UnfinishedFile::Write(const char* data, std::size_t size) {
   return {};
 }
 
-std::error_code UnfinishedFile::Publish() {
-  std::error_code error;
+std::error_code UnfinishedFile::Flush() {
+  // Some file systems report a failed write only when the file is closed.
   if (unnamed) {
-    // Some file systems report a failed write only when the file is closed.
     // The descriptor is still needed to name the file, so a duplicate is
     // closed instead: closing any descriptor of a file makes the same checks.
     const int probe = dup(fd);
-    if ((error = Finished(probe < 0 || close(probe) != 0 ? LastError() : std::error_code()))) {
-      return error;
-    }
-    const std::string self = "/proc/self/fd/" + std::to_string(fd);
-    // With no earlier output the file can take the final name at once. Should
-    // one have appeared since Create, it is replaced below like any other.
-    if (!replacing) {
-      if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, outputPath.c_str(), AT_SYMLINK_FOLLOW) == 0) {
-        Discard();
-        return {};
-      }
-      if (errno != EEXIST) {
-        return LastError();
-      }
-    }
-    if ((error = TakeTemporaryName(DirectoryOf(outputPath), self.c_str(), fd, 0, temporaryPath))) {
-      return error;
-    }
-  } else {
-    const int closing = fd;
-    fd = -1;
-    if ((error = Finished(close(closing) != 0 ? LastError() : std::error_code()))) {
-      return error;
-    }
+    return probe < 0 || close(probe) != 0 ? LastErrno() : std::error_code();
   }
+  const int closing = fd;
+  fd = -1;
+  return close(closing) != 0 ? LastErrno() : std::error_code();
+}
+
+std::error_code UnfinishedFile::LinkAsOutput() {
+  // An earlier output seen by Create would only make the link fail, as one
+  // that has appeared since then does.
+  if (replacing) {
+    return std::make_error_code(std::errc::file_exists);
+  }
+  if (linkat(AT_FDCWD, SelfPath(fd).c_str(), AT_FDCWD, outputPath.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+    return LastErrno();
+  }
+  return {};
+}
+
+std::error_code UnfinishedFile::RenameOverOutput() {
   if (std::rename(temporaryPath.c_str(), outputPath.c_str()) != 0) {
-    return LastError();
+    return LastErrno();
   }
   RemoveOnSignal(nullptr);
   temporaryPath.clear();
-  Discard();
   return {};
 }
 

@@ -11,23 +11,6 @@ namespace rungwell {
 
 namespace {
 
-// Short and of fixed length, so that the file can be made wherever the
-// output's own name fits; hidden by its attribute, and by its dot from Unix
-// tools that look into the same folder.
-std::wstring TemporaryName(unsigned attempt) {
-  LARGE_INTEGER now{};
-  (void)QueryPerformanceCounter(&now);
-  const unsigned long long mixed = static_cast<unsigned long long>(now.QuadPart) ^
-                                   (static_cast<unsigned long long>(GetCurrentProcessId()) << 20U) ^
-                                   (attempt * 0x9E3779B97F4A7C15ULL);
-  std::wstring name = L".Rungwell-000000000000.tmp";
-  constexpr std::size_t DigitsEnd = 22;
-  for (std::size_t i = 0; i < 12; ++i) {
-    name[DigitsEnd - 1 - i] = L"0123456789abcdef"[(mixed >> (4 * i)) & 0xFU];
-  }
-  return name;
-}
-
 bool MarkForDeletion(void* handle, bool deletion) {
   FILE_DISPOSITION_INFO disposition{static_cast<BOOLEAN>(deletion)};
   return SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition) != 0;
@@ -90,12 +73,11 @@ DWORD Blocker(const std::wstring& path) {
 
 }  // namespace
 
-UnfinishedFile::~UnfinishedFile() {
-  Discard();
+unsigned long UnfinishedFile::ProcessNumber() noexcept {
+  return GetCurrentProcessId();
 }
 
-std::error_code UnfinishedFile::Create(const std::string& path, unsigned /*permissions*/) {
-  Discard();
+std::error_code UnfinishedFile::Prepare(const std::string& path, unsigned /*permissions*/) {
   std::error_code error;
   const std::wstring full = FullPath(path, error);
   if (error) {
@@ -103,39 +85,42 @@ std::error_code UnfinishedFile::Create(const std::string& path, unsigned /*permi
   }
   // The folder comes from the full path: the one of D:name is D:'s current
   // directory, wherever the program itself runs.
-  const std::wstring folder = full.substr(0, full.find_last_of(L'\\') + 1);
+  folder = full.substr(0, full.find_last_of(L'\\') + 1);
   finalPath = ForSystem(full);
   if (const DWORD code = Blocker(finalPath)) {
     return Win32Error(code);
   }
+  return {};
+}
 
-  constexpr unsigned Attempts = 100;
-  for (unsigned attempt = 0; attempt < Attempts; ++attempt) {
-    std::wstring candidate = ForSystem(folder + TemporaryName(attempt));
-    // Shared with no one and inherited by no child (the console's "pause"
-    // after a failure must not keep it alive).
-    HANDLE file = CreateFileW(candidate.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES | DELETE, 0, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_HIDDEN, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-      const DWORD code = GetLastError();
-      if (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS) {
-        continue;
-      }
-      return Win32Error(code);
-    }
-    // From here on the system removes the file when the last handle closes,
-    // whatever ends the process: no code of ours has to run.
-    if (!MarkForDeletion(file, true)) {
-      error = LastWin32Error();
-      (void)CloseHandle(file);
-      (void)DeleteFileW(candidate.c_str());
-      return error;
-    }
-    handle = file;
-    temporaryPath = std::move(candidate);
-    return {};
+std::error_code UnfinishedFile::OpenUnnamed() {
+  // Windows keeps no file without a name: the file is made under its hidden
+  // one, marked for deletion.
+  return {};
+}
+
+std::error_code UnfinishedFile::TakeName(const std::string& name) {
+  std::wstring candidate = ForSystem(folder + std::wstring(name.begin(), name.end()));
+  // Shared with no one and inherited by no child (the console's "pause"
+  // after a failure must not keep it alive).
+  HANDLE file = CreateFileW(candidate.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES | DELETE, 0, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_HIDDEN, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    // ERROR_FILE_EXISTS and ERROR_ALREADY_EXISTS both read as file_exists.
+    return LastWin32Error();
   }
-  return std::make_error_code(std::errc::file_exists);
+  // From here on the system removes the file when the last handle closes,
+  // whatever ends the process: no code of ours has to run.
+  if (!MarkForDeletion(file, true)) {
+    const std::error_code error = LastWin32Error();
+    (void)CloseHandle(file);
+    (void)DeleteFileW(candidate.c_str());
+    return error;
+  }
+  handle = file;
+  marked = true;
+  temporaryPath = std::move(candidate);
+  return {};
 }
 
 std::error_code UnfinishedFile::Write(const char* data, std::size_t size) {
@@ -146,17 +131,22 @@ std::error_code UnfinishedFile::Write(const char* data, std::size_t size) {
   return WriteAllTo(handle, data, size, std::size_t{1} << 30, WriteFile);
 }
 
-std::error_code UnfinishedFile::Publish() {
+std::error_code UnfinishedFile::Flush() {
   if (handle == nullptr) {
     return std::make_error_code(std::errc::bad_file_descriptor);
   }
   // A network share's write-behind or a full quota can refuse data that the
   // writes took; the flush makes the system say so now, while the file is
   // still marked and a failure leaves nothing.
-  if (const std::error_code error = Finished(FlushFileBuffers(handle) == 0 ? LastWin32Error() : std::error_code())) {
-    Discard();
-    return error;
-  }
+  return FlushFileBuffers(handle) == 0 ? LastWin32Error() : std::error_code();
+}
+
+std::error_code UnfinishedFile::LinkAsOutput() {
+  // Never asked: no file here is without a name (OpenUnnamed).
+  return std::make_error_code(std::errc::operation_not_supported);
+}
+
+std::error_code UnfinishedFile::RenameOverOutput() {
   // Shown once it is the output; changed while the file is still marked, so
   // a failure here leaves nothing. Any other attribute the system gave it
   // (archive, say) stays.
@@ -169,12 +159,9 @@ std::error_code UnfinishedFile::Publish() {
     basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
   }
   if (SetFileInformationByHandle(handle, FileBasicInfo, &basic, sizeof basic) == 0) {
-    const std::error_code error = LastWin32Error();
-    Discard();
-    return error;
+    return LastWin32Error();
   }
-  bool marked = true;
-  const DWORD code = RetryWhileBusy([this, &marked]() -> DWORD {
+  const DWORD code = RetryWhileBusy([this]() -> DWORD {
     // The mark goes before the rename: the other way round, a process ending
     // in between would take the new output with it after it had replaced the
     // old one. From here to the rename is the only moment that an ending
@@ -192,16 +179,12 @@ std::error_code UnfinishedFile::Publish() {
     return renamed;
   });
   if (code != 0) {
-    Discard();
-    if (!marked) {
-      (void)DeleteFileW(temporaryPath.c_str());
-    }
     return Win32Error(code);
   }
-  // The output is in place: whatever closing reports now cannot undo that,
-  // and the flush has already seen the data through, so it goes unread.
-  (void)CloseHandle(handle);
-  handle = nullptr;
+  // The output is in place: nothing is left to remove by name. Whatever
+  // closing the handle reports cannot undo that, and the flush has already
+  // seen the data through, so Discard leaves it unread.
+  temporaryPath.clear();
   return {};
 }
 
@@ -211,6 +194,12 @@ void UnfinishedFile::Discard() noexcept {
     (void)CloseHandle(handle);
     handle = nullptr;
   }
+  // A mark lost to a failed rename: the file is removed by name instead.
+  if (!marked && !temporaryPath.empty()) {
+    (void)DeleteFileW(temporaryPath.c_str());
+  }
+  marked = false;
+  temporaryPath.clear();
 }
 
 }  // namespace rungwell

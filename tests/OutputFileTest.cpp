@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -94,21 +95,27 @@ TEST(OutputFile, DirectoryAppearingMeanwhileFailsAtCommitAndCleansUp) {
   EXPECT_TRUE(std::filesystem::is_directory(dir.File("out.csv")));
 }
 
-#ifdef RUNGWELL_NAMED_TEMPORARY_FILES
-// Names taken by anything else are passed over, not reused or given up on.
-TEST(OutputFile, TemporaryNameTakenElsewhereIsPassedOver) {
-  TempDir dir;
-  OutputFile first(dir.File("first.csv"));
-  ASSERT_TRUE(first.Create());
-  const std::string name = dir.Entries().at(0);  // .Rungwell-<process><number>.tmp
+#if defined(RUNGWELL_NAMED_TEMPORARY_FILES) || defined(_WIN32)
+// Takes, as anything else could, the count hidden names that this process
+// tries next after name, the one it took last (.Rungwell-<process><number>.tmp).
+Names TakeNamesAfter(const TempDir& dir, const std::string& name, unsigned long count) {
   const unsigned long number = std::stoul(name.substr(16, 6), nullptr, 16);
   Names taken;
-  for (unsigned long next = number + 1; next <= number + 5; ++next) {
+  for (unsigned long next = number + 1; next <= number + count; ++next) {
     char candidate[32];
     std::snprintf(candidate, sizeof candidate, "%s%06lx.tmp", name.substr(0, 16).c_str(), next & 0xFFFFFFUL);
     WriteFile(dir.File(candidate), "someone else's\n");
     taken.push_back(candidate);
   }
+  return taken;
+}
+
+// Names taken by anything else are passed over, not reused or given up on.
+TEST(OutputFile, TemporaryNameTakenElsewhereIsPassedOver) {
+  TempDir dir;
+  OutputFile first(dir.File("first.csv"));
+  ASSERT_TRUE(first.Create());
+  const Names taken = TakeNamesAfter(dir, dir.Entries().at(0), 5);
   OutputFile second(dir.File("second.csv"));
   ASSERT_TRUE(second.Create()) << second.Error().message();
   ASSERT_TRUE(second.Write("second\n") && second.Commit());
@@ -119,6 +126,34 @@ TEST(OutputFile, TemporaryNameTakenElsewhereIsPassedOver) {
     EXPECT_EQ(ReadFile(dir.File(other)), "someone else's\n");
   }
   EXPECT_EQ(dir.Entries().size(), taken.size() + 2);
+}
+
+// A hundred names taken in a row are no chance: the hundredth try is the
+// last, and a file that gets no name fails, leaving nothing of its own.
+TEST(OutputFile, GivesUpAfterAHundredTakenNames) {
+  TempDir dir;
+  OutputFile first(dir.File("first.csv"));
+  ASSERT_TRUE(first.Create());
+  const std::string firstName = dir.Entries().at(0);
+  Names taken = TakeNamesAfter(dir, firstName, 99);
+  OutputFile second(dir.File("second.csv"));
+  ASSERT_TRUE(second.Create()) << second.Error().message();
+  std::string secondName;
+  for (const std::string& name : dir.Entries()) {
+    if (name != firstName && std::find(taken.begin(), taken.end(), name) == taken.end()) {
+      secondName = name;
+    }
+  }
+  const Names others = TakeNamesAfter(dir, secondName, 100);
+  taken.insert(taken.end(), others.begin(), others.end());
+  OutputFile third(dir.File("third.csv"));
+  EXPECT_FALSE(third.Create());
+  EXPECT_EQ(third.Error(), std::make_error_code(std::errc::file_exists));
+  ASSERT_TRUE(first.Commit() && second.Commit());
+  Names expected = taken;
+  expected.insert(expected.end(), {"first.csv", "second.csv"});
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(dir.Entries(), expected);
 }
 #endif
 
