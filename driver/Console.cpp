@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "io/Errno.h"
+
 #ifdef _WIN32
 #include <string>
 
@@ -28,7 +30,7 @@ std::error_code WriteBytes(std::FILE* file, std::string_view text) {
   // A buffered stream fails only here, when its bytes reach the file.
   const bool flushed = std::fflush(file) == 0;
   if (!written || !flushed) {
-    return {errno != 0 ? errno : EIO, std::generic_category()};
+    return LastErrno();
   }
   return {};
 }
