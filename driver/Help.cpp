@@ -64,11 +64,12 @@ std::string HelpText(const LayoutChoice& layout) {
          "extension: plan.csv gives plan_new.csv. Several files may be given"
 #ifdef _WIN32
          ", and\n"
-         "wildcards such as *.csv. "
+         "wildcards such as *.csv. A file named - is standard input, converted to\n"
+         "standard output.\n"
 #else
          ".\n"
-#endif
          "A file named - is standard input, converted to standard output.\n"
+#endif
          "\n" +
          OptionList() +
          "\n"
