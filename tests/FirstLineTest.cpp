@@ -88,9 +88,9 @@ TEST(FirstLine, ChoosesTheSeparatorByItsCounts) {
     std::uint16_t separator;
   };
   const Case cases[] = {
-      {{5, 0, 0}, 5, ','},  {{0, 0, 0}, 5, ','},  {{4, 5, 0}, 5, ';'}, {{4, 0, 5}, 5, '\t'},
-      {{5, 9, 9}, 5, ','},  {{0, 6, 7}, 5, '\t'}, {{0, 7, 7}, 5, ';'}, {{0, 4, 4}, 5, ','},
-      {{0, 1, 0}, 1, ';'},  {{1, 1, 0}, 1, ','},  {{2, 3, 0}, 3, ';'},
+      {{5, 0, 0}, 5, ','}, {{0, 0, 0}, 5, ','},  {{4, 5, 0}, 5, ';'}, {{4, 0, 5}, 5, '\t'},
+      {{5, 9, 9}, 5, ','}, {{0, 6, 7}, 5, '\t'}, {{0, 7, 7}, 5, ';'}, {{0, 4, 4}, 5, ','},
+      {{0, 1, 0}, 1, ';'}, {{1, 1, 0}, 1, ','},  {{2, 3, 0}, 3, ';'},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(SeparatorByCount(c.counts, c.enough), c.separator)
@@ -105,8 +105,10 @@ TEST(FirstLine, ReadsExcelsSeparatorHint) {
     std::optional<std::uint16_t> separator;
   };
   const Case cases[] = {
-      {"sep=;", ';'},        {"sep=|", '|'},         {"sep=\t", '\t'},       {"sep=;;", std::nullopt},
-      {"sep=", std::nullopt}, {"sep=\"", std::nullopt}, {"SEP=;", std::nullopt}, {std::string("sep=\0", 5), std::nullopt},
+      {"sep=;", ';'},           {"sep=|", '|'},
+      {"sep=\t", '\t'},         {"sep=;;", std::nullopt},
+      {"sep=", std::nullopt},   {"sep=\"", std::nullopt},
+      {"SEP=;", std::nullopt},  {std::string("sep=\0", 5), std::nullopt},
       {"sep=\r", std::nullopt}, {" sep=;", std::nullopt},
   };
   for (const Case& c : cases) {
