@@ -29,6 +29,16 @@ struct Dialect {
   bool crLineEnds = false;
   // The field that holds a line's level, counted from 0.
   unsigned levelColumn = LevelColumn;
+  // How the level field's text gives a level.
+  LevelForm levelForm = LevelForm::Number;
+  // A level field in quotation marks is read from the character after its mark.
+  bool quotedLevels = false;
+  // A record is what a spreadsheet reads: a quotation mark that starts a
+  // field opens it, "" in it is a quotation mark, and separators and line
+  // ends inside it belong to it, so that a record may span lines. Otherwise
+  // a record is a line, and every quotation mark toggles the protection of
+  // separators.
+  bool multiline = false;
 
   std::size_t UnitSize() const noexcept { return encoding == Encoding::Bytes ? 1 : 2; }
 };

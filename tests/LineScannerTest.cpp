@@ -159,7 +159,7 @@ TEST(LineScanner, KnowsALevelBeforeTheLineEnds) {
 // in the pieces.
 TEST(LineScanner, AgreesWithThePlainRuleOnRandomText) {
   std::mt19937 random(20261208);
-  const std::string filler = "a3 -+\0\r\t;\xff"s;
+  const std::string filler = "a3 -+\0\r\t;\xff.1/"s;
   std::uniform_int_distribution<std::size_t> length(0, 600);
   std::uniform_real_distribution<double> chance(0.0, 1.0);
   const double densities[] = {0.01, 0.03, 0.1, 0.3};
@@ -170,6 +170,11 @@ TEST(LineScanner, AgreesWithThePlainRuleOnRandomText) {
   for (int i = 0; i < 12000; ++i) {
     Dialect dialect = dialects[i % 4];
     dialect.levelColumn = columns[static_cast<std::size_t>(i / 64) % std::size(columns)];
+    // Every way of reading records and levels, on every path.
+    const unsigned rules = static_cast<unsigned>(i / 7) % 8;
+    dialect.multiline = (rules & 1U) != 0;
+    dialect.levelForm = (rules & 2U) != 0 ? LevelForm::Outline : LevelForm::Number;
+    dialect.quotedLevels = (rules & 4U) != 0;
     // Sparse separators give long fields, so the level field often starts
     // blocks away from the line's start; sparse line ends give long lines.
     const double density = densities[(i / 4) % 4];
@@ -198,7 +203,8 @@ TEST(LineScanner, AgreesWithThePlainRuleOnRandomText) {
     std::size_t cut = dialect.markSize + (random() % (text.size() + 1)) / 2 * 2;
     const ScanPath path = paths[static_cast<std::size_t>(i) % paths.size()];
     ExpectSameScan(ScanInPieces(text, dialect, final, path, {std::min(cut, text.size())}), expected,
-                   '"' + text + "\" in " + ScanPathName(path) + ", column " + std::to_string(dialect.levelColumn));
+                   '"' + text + "\" in " + ScanPathName(path) + ", column " + std::to_string(dialect.levelColumn) +
+                       ", rules " + std::to_string(rules));
     if (::testing::Test::HasFailure()) {
       return;
     }

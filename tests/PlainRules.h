@@ -73,42 +73,76 @@ inline bool IsDigit(char16_t c) {
 }
 
 // A level field's characters read as the rule says: the level, whether it
-// held a number plainly or in quotation marks, and whether the characters
-// given settle it (more could follow when the field is not yet complete).
+// held a number plainly or in quotation marks, whether it held more than a
+// number, and whether the characters given settle it (more could follow when
+// the field is not yet complete). A separator among them (inside quotation
+// marks, where records span lines) ends the reading as the field's end does.
 struct Reading {
   std::int32_t level = 0;
   bool number = false;
   bool quotedNumber = false;
+  bool compound = false;
   bool settled = false;
 };
 
-inline Reading Read(const Units& field, bool complete) {
+inline Reading Read(Units field, bool complete, const Dialect& dialect = {}) {
   Reading reading;
   std::size_t i = 0;
-  while (i < field.size() && IsSpace(field[i])) {
-    ++i;
-  }
+  const auto spaces = [&] {
+    while (i < field.size() && IsSpace(field[i])) {
+      ++i;
+    }
+  };
+  spaces();
   if (i < field.size() && field[i] == '"') {
-    for (++i; i < field.size() && IsSpace(field[i]);) {
-      ++i;
+    if (!dialect.quotedLevels) {
+      for (++i; i < field.size() && IsSpace(field[i]);) {
+        ++i;
+      }
+      if (i < field.size() && (field[i] == '+' || field[i] == '-')) {
+        ++i;
+      }
+      reading.quotedNumber = i < field.size() && IsDigit(field[i]);
+      reading.settled = complete || i < field.size();
+      return reading;
     }
-    if (i < field.size() && (field[i] == '+' || field[i] == '-')) {
-      ++i;
+    // Read from the character after the mark, as the field's own start is.
+    field.erase(0, i + 1);
+    i = 0;
+  }
+  // What the reading sees ends at a separator, even one that is white space.
+  const std::size_t cut = field.find(static_cast<char16_t>(dialect.separator), i);
+  if (cut != Units::npos) {
+    field.resize(cut);
+    complete = true;
+  }
+  spaces();
+  if (dialect.quotedLevels && i < field.size() && field[i] == '"') {
+    reading.settled = true;  // a second mark is text
+    return reading;
+  }
+  if (dialect.levelForm == LevelForm::Outline) {
+    std::int64_t groups = 0;
+    while (i < field.size() && IsDigit(field[i])) {
+      while (i < field.size() && IsDigit(field[i])) {
+        ++i;
+      }
+      ++groups;
+      if (i < field.size() && field[i] == '.') {
+        ++i;
+      }
     }
-    reading.quotedNumber = i < field.size() && IsDigit(field[i]);
+    reading.level = static_cast<std::int32_t>(std::min<std::int64_t>(groups, std::numeric_limits<std::int32_t>::max()));
+    reading.number = groups > 0;
     reading.settled = complete || i < field.size();
     return reading;
   }
   std::string ascii;  // what strtoll is to read: the characters up to a non-ASCII one
-  for (const char16_t c : field) {
-    if (c >= 0x80 || c == 0) {
-      break;
-    }
-    ascii += static_cast<char>(c);
+  for (std::size_t at = i; at < field.size() && field[at] < 0x80 && field[at] != 0; ++at) {
+    ascii += static_cast<char>(field[at]);
   }
   reading.level = Level(ascii);
-  const bool negative = i < field.size() && field[i] == '-';
-  if (i < field.size() && (field[i] == '+' || negative)) {
+  if (i < field.size() && (field[i] == '+' || field[i] == '-')) {
     ++i;
   }
   const std::size_t digits = i;
@@ -116,7 +150,9 @@ inline Reading Read(const Units& field, bool complete) {
     ++i;
   }
   reading.number = i > digits;
-  reading.settled = complete || i < field.size();
+  const bool joint = reading.number && i < field.size() && (field[i] == '.' || field[i] == '/' || field[i] == '-');
+  reading.compound = joint && i + 1 < field.size() && IsDigit(field[i + 1]);
+  reading.settled = complete || i + (joint ? 1 : 0) < field.size();
   return reading;
 }
 
@@ -331,8 +367,8 @@ inline Dialect Detect(std::string_view bytes, const LayoutChoice& layout = {}, L
 }
 
 // What LineScanner should find in bytes, the start of an input in the given
-// dialect: the indents, where the open line starts and whether its level is
-// still unknown, and the tally.
+// dialect: the indents, where the open record starts and whether its level
+// is still unknown, and the tally.
 struct Scan {
   std::vector<LineIndent> indents;
   std::uint64_t openStart = 0;
@@ -340,55 +376,131 @@ struct Scan {
   ScanTally tally;
 };
 
+// One record of a text, from its first character on: where it ends (at its
+// record end, included, or at the text's end), its fields without the record
+// end, how many line ends it holds inside quoted fields (a CR LF once), and,
+// where records span lines, whether it ends inside a quoted field and where
+// that field opened.
+struct Record {
+  std::size_t end = 0;
+  bool ended = false;
+  std::vector<Units> fields;
+  std::uint64_t insideLineEnds = 0;
+  bool unclosed = false;
+  std::size_t openedAt = 0;
+};
+
+inline Record RecordAt(const Units& text, std::size_t first, const Dialect& dialect) {
+  const auto isEnd = [&](char16_t c) { return c == '\n' || (dialect.crLineEnds && c == '\r'); };
+  Record record;
+  record.fields.emplace_back();
+  if (!dialect.multiline) {
+    // A line, its fields split where the quotation marks before a separator
+    // in the field are even in number.
+    std::size_t last = first;
+    while (last < text.size() && !isEnd(text[last])) {
+      ++last;
+    }
+    record.ended = last < text.size();
+    record.end = last + (record.ended ? 1 : 0);
+    record.fields = Fields(text.substr(first, last - first), static_cast<char16_t>(dialect.separator));
+    return record;
+  }
+  // As a spreadsheet reads it.
+  enum class State { FieldStart, Unquoted, Quoted, QuoteInQuoted } state = State::FieldStart;
+  bool afterCr = false;
+  std::size_t at = first;
+  for (; at < text.size(); ++at) {
+    const char16_t c = text[at];
+    if (state == State::Quoted) {
+      if (c == '"') {
+        state = State::QuoteInQuoted;
+      } else if (isEnd(c) && !(dialect.crLineEnds && c == '\n' && afterCr)) {
+        ++record.insideLineEnds;
+      }
+    } else if (c == static_cast<char16_t>(dialect.separator)) {
+      record.fields.emplace_back();
+      state = State::FieldStart;
+      afterCr = false;
+      continue;
+    } else if (isEnd(c)) {
+      record.ended = true;
+      break;
+    } else if (c == '"' && state != State::Unquoted) {
+      record.openedAt = state == State::FieldStart ? at : record.openedAt;
+      state = State::Quoted;
+    } else {
+      state = State::Unquoted;
+    }
+    afterCr = c == '\r';
+    record.fields.back() += c;
+  }
+  record.end = at + (record.ended ? 1 : 0);
+  record.unclosed = state == State::Quoted;
+  return record;
+}
+
 inline Scan ScanLines(std::string_view bytes, bool final, const Dialect& dialect) {
   const Decoded text = Decode(bytes, dialect);
   Scan scan;
   scan.openStart = dialect.markSize;
-  const auto isEnd = [&](char16_t c) { return c == '\n' || (dialect.crLineEnds && c == '\r'); };
   bool afterCr = false;
   for (std::size_t first = 0; first < text.units.size() || (final && scan.openStart < bytes.size());) {
-    std::size_t last = first;
-    while (last < text.units.size() && !isEnd(text.units[last])) {
-      ++last;
-    }
-    const bool ends = last < text.units.size();
-    const Units line = text.units.substr(first, last - first + (ends ? 1 : 0));
-    // The line as far as its level field goes: without its line end.
-    const Units body = ends ? line.substr(0, line.size() - 1) : line;
-    bool quoted = false;
-    std::size_t separators = 0;
-    for (const char16_t c : body) {
-      quoted = c == '"' ? !quoted : quoted;
-      separators += !quoted && c == dialect.separator;
-    }
+    const Record record = RecordAt(text.units, first, dialect);
+    const std::uint64_t lineNumber = scan.tally.lines + 1;
+    const std::size_t separators = record.fields.size() - 1;
     const bool hasField = separators >= dialect.levelColumn;
-    const Units field = LevelField(body, static_cast<char16_t>(dialect.separator), dialect.levelColumn);
-    const bool fieldComplete = ends || final || separators > dialect.levelColumn;
-    const Reading reading = hasField ? Read(field, fieldComplete) : Reading{0, false, false, ends || final};
+    const bool fieldComplete = record.ended || final || separators > dialect.levelColumn;
+    const Reading reading = hasField ? Read(record.fields[dialect.levelColumn], fieldComplete, dialect)
+                                     : Reading{0, false, false, false, record.ended || final};
     const std::uint64_t start = scan.openStart;
     if (reading.settled) {
       scan.tally.levelFields += hasField;
       scan.tally.numbers += reading.number;
       if (reading.quotedNumber && scan.tally.quotedNumbers++ == 0) {
-        scan.tally.firstQuotedLine = scan.tally.lines + 1;
+        scan.tally.firstQuotedLine = lineNumber;
+      }
+      if (reading.compound && reading.level <= MaxLevel && scan.tally.compound++ == 0) {
+        scan.tally.firstCompoundLine = lineNumber;
       }
       if (reading.level > 1 && reading.level <= MaxLevel) {
         scan.indents.push_back({start, static_cast<std::uint64_t>(reading.level) - 1});
         ++scan.tally.indented;
       } else if (reading.level > MaxLevel && scan.tally.tooDeep++ == 0) {
-        scan.tally.firstTooDeepLine = scan.tally.lines + 1;
+        scan.tally.firstTooDeepLine = lineNumber;
       }
     }
-    if (!ends && !final) {
+    if (!record.ended && !final) {
+      // The line ends inside its fields so far have passed.
+      scan.tally.lines += record.insideLineEnds;
       scan.openUndecided = !reading.settled;
       return scan;
     }
-    const bool crLfTail = dialect.crLineEnds && afterCr && line == u"\n";
-    scan.tally.lines += crLfTail ? 0 : 1;
-    afterCr = ends && line.back() == '\r';
-    scan.openStart = ends ? text.offsets[last] + dialect.UnitSize() : bytes.size();
-    first = last + 1;
-    if (!ends) {
+    if (!dialect.multiline) {
+      // Every quotation mark on the line counts, separators or not.
+      const std::size_t body = record.end - first - (record.ended ? 1 : 0);
+      const auto marks = std::count(text.units.begin() + static_cast<std::ptrdiff_t>(first),
+                                    text.units.begin() + static_cast<std::ptrdiff_t>(first + body), u'"');
+      if (marks % 2 != 0 && scan.tally.endInQuotes++ == 0) {
+        scan.tally.firstEndInQuotesLine = lineNumber;
+      }
+    }
+    if (record.unclosed && final) {
+      std::uint64_t line = lineNumber;
+      for (std::size_t at = first; at < record.openedAt; ++at) {
+        line += text.units[at] == '\n' || (dialect.crLineEnds && text.units[at] == '\r' &&
+                                           !(at + 1 < text.units.size() && text.units[at + 1] == '\n'))
+                    ? 1
+                    : 0;
+      }
+      scan.tally.unclosedLine = line;
+    }
+    const bool crLfTail = dialect.crLineEnds && afterCr && record.end == first + 1 && text.units[first] == '\n';
+    scan.tally.lines += (crLfTail ? 0 : 1) + record.insideLineEnds;
+    afterCr = record.ended && text.units[record.end - 1] == '\r';
+    scan.openStart = record.ended ? text.offsets[record.end - 1] + dialect.UnitSize() : bytes.size();
+    first = record.end;
+    if (!record.ended) {
       break;
     }
   }
@@ -451,13 +563,17 @@ inline std::ostream& operator<<(std::ostream& out, const LineIndent& indent) {
 inline bool operator==(const ScanTally& a, const ScanTally& b) {
   return a.lines == b.lines && a.levelFields == b.levelFields && a.numbers == b.numbers &&
          a.quotedNumbers == b.quotedNumbers && a.firstQuotedLine == b.firstQuotedLine && a.indented == b.indented &&
-         a.tooDeep == b.tooDeep && a.firstTooDeepLine == b.firstTooDeepLine;
+         a.tooDeep == b.tooDeep && a.firstTooDeepLine == b.firstTooDeepLine && a.compound == b.compound &&
+         a.firstCompoundLine == b.firstCompoundLine && a.endInQuotes == b.endInQuotes &&
+         a.firstEndInQuotesLine == b.firstEndInQuotesLine && a.unclosedLine == b.unclosedLine;
 }
 
 inline std::ostream& operator<<(std::ostream& out, const ScanTally& t) {
   return out << "{lines " << t.lines << ", fields " << t.levelFields << ", numbers " << t.numbers << ", quoted "
              << t.quotedNumbers << " from line " << t.firstQuotedLine << ", indented " << t.indented << ", too deep "
-             << t.tooDeep << " from line " << t.firstTooDeepLine << "}";
+             << t.tooDeep << " from line " << t.firstTooDeepLine << ", more than a number " << t.compound
+             << " from line " << t.firstCompoundLine << ", ending in quotes " << t.endInQuotes << " from line "
+             << t.firstEndInQuotesLine << ", unclosed from line " << t.unclosedLine << "}";
 }
 
 }  // namespace rungwell

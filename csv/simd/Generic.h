@@ -34,6 +34,7 @@ using Indents = std::vector<LineIndent>;
 // it starts one bit further on.
 struct BlockMasks {
   std::uint64_t lineEnds;
+  std::uint64_t crs;  // those of the line ends that are CRs
   std::uint64_t separators;
   std::uint64_t quotes;
 };
@@ -76,15 +77,16 @@ RUNGWELL_INLINE BlockMasks Classify(const char* bytes, const Dialect& dialect) n
   const typename Vector::Block block = Vector::Load(bytes);
   BlockMasks masks{};
   if constexpr (E == Encoding::Bytes) {
-    masks.lineEnds = Vector::Equal(block, Lf) | (dialect.crLineEnds ? Vector::Equal(block, Cr) : 0);
+    masks.crs = dialect.crLineEnds ? Vector::Equal(block, Cr) : 0;
+    masks.lineEnds = Vector::Equal(block, Lf) | masks.crs;
     masks.separators = Vector::Equal(block, static_cast<unsigned char>(dialect.separator));
     masks.quotes = Vector::Equal(block, Quote);
   } else {
     const std::uint64_t zero = Vector::Equal(block, 0);
     const auto separatorHigh = static_cast<unsigned char>(dialect.separator >> 8U);
     const std::uint64_t high = separatorHigh == 0 ? zero : Vector::Equal(block, separatorHigh);
-    masks.lineEnds = Characters<E>(Vector::Equal(block, Lf), zero) |
-                     (dialect.crLineEnds ? Characters<E>(Vector::Equal(block, Cr), zero) : 0);
+    masks.crs = dialect.crLineEnds ? Characters<E>(Vector::Equal(block, Cr), zero) : 0;
+    masks.lineEnds = Characters<E>(Vector::Equal(block, Lf), zero) | masks.crs;
     masks.separators = Characters<E>(Vector::Equal(block, static_cast<unsigned char>(dialect.separator)), high);
     masks.quotes = Characters<E>(Vector::Equal(block, Quote), zero);
   }
@@ -109,11 +111,15 @@ RUNGWELL_INLINE void PassSeparators(ScanState& line, std::uint64_t separators, s
 // indent if it should have one, and the tally counts what it showed.
 RUNGWELL_INLINE void Record(ScanState& line, const LevelReading& reading, Indents& indents) {
   ScanTally& tally = line.tally;
+  const std::uint64_t lineNumber = line.linesBefore + 1;
   tally.levelFields += line.separatorsToGo == 0 ? 1 : 0;
   tally.numbers += reading.digits ? 1 : 0;
-  tally.firstQuotedLine = reading.quotedNumber && tally.quotedNumbers == 0 ? tally.lines + 1 : tally.firstQuotedLine;
+  tally.firstQuotedLine = reading.quotedNumber && tally.quotedNumbers == 0 ? lineNumber : tally.firstQuotedLine;
   tally.quotedNumbers += reading.quotedNumber ? 1 : 0;
   const std::int32_t level = reading.Level();
+  if (reading.compound && level <= MaxLevel && tally.compound++ == 0) {
+    tally.firstCompoundLine = lineNumber;
+  }
   if (const std::uint64_t units = IndentCount(level)) {
     // Filled in place: a whole struct built aside is stored in two halves
     // and loaded back in one, which the processor cannot forward.
@@ -122,23 +128,24 @@ RUNGWELL_INLINE void Record(ScanState& line, const LevelReading& reading, Indent
     indent.units = units;
     ++tally.indented;
   } else if (level > MaxLevel && tally.tooDeep++ == 0) {
-    tally.firstTooDeepLine = tally.lines + 1;
+    tally.firstTooDeepLine = lineNumber;
   }
 }
 
 // Reads the characters of a level field from offset at of bytes up to end
 // into reading; true once the field is read. A field read from its start
-// whose first character is a digit and whose second is none is read at once,
-// as most levels are one digit.
+// whose first character is a digit and whose second neither is one nor joins
+// the number to more is read at once, as most levels are one digit.
 template <Encoding E>
 RUNGWELL_INLINE bool ReadLevel(LevelReading& reading, const char* bytes, std::size_t at, std::size_t end,
                                std::uint16_t separator, bool fromStart) noexcept {
   constexpr std::size_t Unit = UnitSize<E>;
   if (fromStart && end - at >= 2 * Unit) {
     const std::uint16_t first = UnitAt<E>(bytes + at);
-    if (IsDigit(first) && !IsDigit(UnitAt<E>(bytes + at + Unit)) && first != separator) {
+    const std::uint16_t second = UnitAt<E>(bytes + at + Unit);
+    if (IsDigit(first) && !IsDigit(second) && !IsNumberJoint(second) && first != separator) {
       reading.digits = true;
-      reading.magnitude = first - '0';
+      reading.magnitude = reading.form == LevelForm::Outline ? 1 : first - '0';
       reading.phase = LevelReading::Phase::Done;
       return true;
     }
@@ -164,7 +171,7 @@ RUNGWELL_INLINE void EndLine(ScanState& line, std::string_view bytes, std::size_
     // nothing where the field starts in these bytes, which lets it see what
     // the reading of a one-digit level comes to.
     const bool fromStart = !line.reading;
-    LevelReading reading = fromStart ? LevelReading{} : line.level;
+    LevelReading reading = fromStart ? LevelReading(line.dialect.levelForm, line.dialect.quotedLevels) : line.level;
     (void)ReadLevel<E>(reading, bytes.data(), fromStart ? static_cast<std::size_t>(line.fieldStart - line.base) : 0,
                        unitsEnd, line.dialect.separator, fromStart);
     Record(line, reading, indents);
@@ -176,13 +183,84 @@ RUNGWELL_INLINE void EndLine(ScanState& line, std::string_view bytes, std::size_
     line.lastEndedWithCr = last == Cr;
   }
   line.tally.lines += secondHalfOfCrLf ? 0 : 1;
+  line.linesBefore = line.tally.lines;
   line.lineStart = line.base + end;
   // The level field of column 0 starts with its line.
   line.fieldStart = line.lineStart;
   line.separatorsToGo = line.dialect.levelColumn;
   line.decided = false;
   line.reading = false;
-  line.level = {};
+  line.level = LevelReading(line.dialect.levelForm, line.dialect.quotedLevels);
+}
+
+// Where records span lines, the characters of a block inside quoted fields,
+// a character at a time: for a block where a quotation mark stands inside an
+// unquoted field, as text. opened gets the quotation marks that open a field,
+// closed those that close one; size is the block's length in bytes.
+template <Encoding E>
+inline std::uint64_t QuotedFieldsOneByOne(const ScanState& line, const BlockMasks& masks, std::size_t size,
+                                          std::uint64_t& opened, std::uint64_t& closed) noexcept {
+  enum class State { FieldStart, Unquoted, Quoted, QuoteInQuoted };
+  State state = line.fieldQuoted != 0    ? State::Quoted
+                : line.afterClosingQuote ? State::QuoteInQuoted
+                : line.atFieldStart      ? State::FieldStart
+                                         : State::Unquoted;
+  std::uint64_t quoted = 0;
+  opened = 0;
+  closed = 0;
+  for (std::size_t bit = UnitSize<E> - 1; bit < size; bit += UnitSize<E>) {
+    const std::uint64_t at = std::uint64_t{1} << bit;
+    const bool quote = (masks.quotes & at) != 0;
+    const bool divides = ((masks.separators | masks.lineEnds) & at) != 0;
+    switch (state) {
+      case State::FieldStart:
+        opened |= quote ? at : 0;
+        state = quote ? State::Quoted : divides ? State::FieldStart : State::Unquoted;
+        break;
+      case State::Unquoted:
+        state = divides ? State::FieldStart : State::Unquoted;
+        break;
+      case State::Quoted:
+        closed |= quote ? at : 0;
+        state = quote ? State::QuoteInQuoted : State::Quoted;
+        break;
+      case State::QuoteInQuoted:
+        state = quote ? State::Quoted : divides ? State::FieldStart : State::Unquoted;
+        break;
+    }
+    quoted |= state == State::Quoted ? at : 0;
+  }
+  return quoted;
+}
+
+// Where records span lines, the characters of a block inside quoted fields.
+// In a well-formed file every quotation mark opens a field where one starts,
+// or stands beside another (a doubled mark, or one that closes a field and
+// one that opens the next quoted stretch of it): then the running parity of
+// the marks is exactly what a spreadsheet reads, and a whole block is judged
+// at once. A block where a mark would open a field anywhere else holds a mark
+// that is text, and is followed one character at a time. Carries the state on
+// to the next block; opened gets the marks that open a field.
+template <typename Bits, Encoding E>
+RUNGWELL_INLINE std::uint64_t QuotedFields(ScanState& line, const BlockMasks& masks, std::uint64_t parity,
+                                           std::size_t size, std::uint64_t& opened) noexcept {
+  constexpr unsigned Unit = UnitSize<E>;
+  constexpr std::uint64_t First = std::uint64_t{1} << (Unit - 1);  // the block's first character
+  const std::uint64_t odd = parity ^ line.fieldQuoted;
+  const std::uint64_t dividers = masks.separators | masks.lineEnds;
+  const std::uint64_t fieldStarts = ((dividers & ~odd) << Unit) | (line.atFieldStart ? First : 0);
+  const std::uint64_t opening = masks.quotes & odd;
+  std::uint64_t closed = masks.quotes & ~odd;
+  std::uint64_t quoted = odd;
+  opened = opening & fieldStarts;
+  if ((opening & ~(fieldStarts | (closed << Unit) | (line.afterClosingQuote ? First : 0))) != 0) {
+    quoted = QuotedFieldsOneByOne<E>(line, masks, size, opened, closed);
+  }
+  const auto last = static_cast<unsigned>(size - 1);
+  line.fieldQuoted = SpreadBit(quoted, last);
+  line.atFieldStart = ((dividers & ~quoted) >> last & 1U) != 0;
+  line.afterClosingQuote = (closed >> last & 1U) != 0;
+  return quoted;
 }
 
 // Each 64-byte block is classified once. Its line ends end lines; its
@@ -194,7 +272,7 @@ RUNGWELL_INLINE void EndLine(ScanState& line, std::string_view bytes, std::size_
 // per field. The parity form lets a whole block be judged at once, from the
 // parity of the block's own marks, flipped where the line started at an odd
 // count.
-template <typename Vector, typename Bits, Encoding E>
+template <typename Vector, typename Bits, Encoding E, bool Multiline>
 RUNGWELL_INLINE void ScanPiece(ScanState& line, std::string_view bytes, bool final, Indents& indents) {
   // A 16-bit character is never cut: an odd last byte belongs to no character.
   constexpr std::size_t Unit = UnitSize<E>;
@@ -211,16 +289,44 @@ RUNGWELL_INLINE void ScanPiece(ScanState& line, std::string_view bytes, bool fin
     }
     const BlockMasks masks = Classify<Vector, E>(block, line.dialect);
     const std::uint64_t parity = Bits::PrefixParity(masks.quotes);
+    std::uint64_t recordEnds = masks.lineEnds;
+    std::uint64_t quoted = 0;      // where records span lines: inside quoted fields
+    std::uint64_t insideEnds = 0;  // ...and the line ends there, a CR LF once
+    std::uint64_t opened = 0;      // ...and the quotation marks that open a field
+    if constexpr (Multiline) {
+      quoted = QuotedFields<Bits, E>(line, masks, parity, std::min(units - at, BlockSize), opened);
+      recordEnds &= ~quoted;
+      // A CR LF inside a field is one line end, in a file whose lines CR ends.
+      const std::uint64_t lfs = masks.lineEnds & ~masks.crs;
+      const std::uint64_t afterCrs = (masks.crs << Unit) | (line.afterCr ? std::uint64_t{1} << (Unit - 1) : 0);
+      insideEnds = masks.lineEnds & quoted & ~(lfs & afterCrs);
+      line.afterCr = ((masks.crs >> (std::min(units - at, BlockSize) - 1)) & 1U) != 0;
+    }
     std::uint64_t ahead = ~std::uint64_t{0};  // bits of the block from the open line's start on
-    for (std::uint64_t lineEnds = masks.lineEnds;; lineEnds &= lineEnds - 1) {
-      const std::uint64_t lineEnd = lineEnds & (std::uint64_t{0} - lineEnds);  // the lowest, or none
+    for (std::uint64_t ends = recordEnds;; ends &= ends - 1) {
+      const std::uint64_t lineEnd = ends & (std::uint64_t{0} - ends);  // the lowest, or none
       // The line's part of the block: through its end, or to the block's end.
       const std::uint64_t part = ahead & ((lineEnd << 1U) - 1);
-      PassSeparators<Bits>(line, masks.separators & part & ~(parity ^ line.quoteFlip), line.base + at);
+      if constexpr (Multiline) {
+        PassSeparators<Bits>(line, masks.separators & part & ~quoted, line.base + at);
+        if (lineEnd == 0 && (opened & part) != 0) {
+          // The open record's last quoted field opens here: on which line, should it never close.
+          const std::uint64_t mark = std::uint64_t{1} << HighestBit(opened & part);
+          line.openQuoteLine = line.tally.lines + Bits::Count(insideEnds & part & (mark - 1)) + 1;
+        }
+        line.tally.lines += Bits::Count(insideEnds & part);
+      } else {
+        PassSeparators<Bits>(line, masks.separators & part & ~(parity ^ line.quoteFlip), line.base + at);
+      }
       if (lineEnd == 0) {
         // The line goes on into the next block, quoted as it is at this one's end.
         line.quoteFlip = SpreadBit(parity ^ line.quoteFlip, BlockSize - 1);
         break;
+      }
+      if constexpr (!Multiline) {
+        if (((parity ^ line.quoteFlip) & lineEnd) != 0 && line.tally.endInQuotes++ == 0) {
+          line.tally.firstEndInQuotesLine = line.tally.lines + 1;
+        }
       }
       const std::size_t end = at + LowestBit(lineEnd) + 1;
       EndLine<E>(line, bytes, end, end, indents);
@@ -231,7 +337,15 @@ RUNGWELL_INLINE void ScanPiece(ScanState& line, std::string_view bytes, bool fin
   }
   if (final) {
     if (line.lineStart < line.base + bytes.size()) {
+      if constexpr (!Multiline) {
+        if (line.quoteFlip != 0 && line.tally.endInQuotes++ == 0) {
+          line.tally.firstEndInQuotesLine = line.tally.lines + 1;
+        }
+      }
       EndLine<E>(line, bytes, bytes.size(), units, indents);
+    }
+    if constexpr (Multiline) {
+      line.tally.unclosedLine = line.fieldQuoted != 0 ? line.openQuoteLine : 0;
     }
   } else if (!line.decided && line.separatorsToGo == 0) {
     // The level field begins in these bytes or went on into them.

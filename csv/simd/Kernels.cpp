@@ -21,9 +21,9 @@ static_assert(static_cast<std::size_t>(Encoding::Bytes) == 0 && static_cast<std:
 // of comparing bytes, counting bits and copying.
 template <typename Vector, typename Bits, typename Copy>
 struct BaselineKernels {
-  template <Encoding E>
+  template <Encoding E, bool Multiline>
   static void Scan(ScanState& line, std::string_view bytes, bool final, Indents& indents) {
-    ScanPiece<Vector, Bits, E>(line, bytes, final, indents);
+    ScanPiece<Vector, Bits, E, Multiline>(line, bytes, final, indents);
   }
   template <Encoding E>
   static std::size_t Count(FirstLineCount& line, std::string_view bytes) noexcept {
@@ -36,10 +36,10 @@ struct BaselineKernels {
 // The same, compiled for the instructions beyond the baseline that its parts use.
 #define RUNGWELL_KERNELS(Name, Features, Vector, Bits, Copy)                                         \
   struct Name {                                                                                      \
-    template <Encoding E>                                                                            \
+    template <Encoding E, bool Multiline>                                                            \
     RUNGWELL_TARGET(Features)                                                                        \
     static void Scan(ScanState& line, std::string_view bytes, bool final, Indents& indents) {        \
-      ScanPiece<Vector, Bits, E>(line, bytes, final, indents);                                       \
+      ScanPiece<Vector, Bits, E, Multiline>(line, bytes, final, indents);                            \
     }                                                                                                \
     template <Encoding E>                                                                            \
     RUNGWELL_TARGET(Features)                                                                        \
@@ -58,8 +58,10 @@ RUNGWELL_KERNELS(Avx512Kernels, RUNGWELL_AVX512, Avx512Vector, ClmulBits, Avx512
 
 template <typename Path>
 constexpr Kernels TableOf() {
-  return {{&Path::template Scan<Encoding::Bytes>, &Path::template Scan<Encoding::Utf16Le>,
-           &Path::template Scan<Encoding::Utf16Be>},
+  return {{{&Path::template Scan<Encoding::Bytes, false>, &Path::template Scan<Encoding::Utf16Le, false>,
+            &Path::template Scan<Encoding::Utf16Be, false>},
+           {&Path::template Scan<Encoding::Bytes, true>, &Path::template Scan<Encoding::Utf16Le, true>,
+            &Path::template Scan<Encoding::Utf16Be, true>}},
           {&Path::template Count<Encoding::Bytes>, &Path::template Count<Encoding::Utf16Le>,
            &Path::template Count<Encoding::Utf16Be>},
           &Path::Assemble};

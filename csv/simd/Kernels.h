@@ -41,8 +41,8 @@ struct Kernels {
   // out and emitted on as far as it got.
   using Assemble = void (*)(Assembly&, std::uint64_t& emitted) noexcept;
 
-  Scan scan[3];    // by Encoding
-  Count count[3];  // by Encoding
+  Scan scan[2][3];  // by whether records span lines, then by Encoding
+  Count count[3];   // by Encoding
   Assemble assemble;
 };
 

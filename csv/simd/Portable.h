@@ -45,6 +45,17 @@ inline unsigned LowestBit(std::uint64_t bits) noexcept {
 #endif
 }
 
+inline unsigned HighestBit(std::uint64_t bits) noexcept {
+#if defined(__GNUC__)
+  return 63U - static_cast<unsigned>(__builtin_clzll(bits));
+#else
+  unsigned index = 63;
+  for (; (bits >> index) == 0; --index) {
+  }
+  return index;
+#endif
+}
+
 // The bit operations that pick the level field's separator and follow the
 // quotation marks: how many bits a mask has, where its (n+1)th bit is, and
 // the running parity of its bits.

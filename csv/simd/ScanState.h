@@ -27,6 +27,16 @@ struct ScanTally {
   std::uint64_t indented = 0;          // lines given indentation
   std::uint64_t tooDeep = 0;           // lines whose level is above MaxLevel
   std::uint64_t firstTooDeepLine = 0;  // the first of them, counted from 1
+  // Level fields holding more than a number, such as a date, whose first
+  // number was read as a level of at most MaxLevel.
+  std::uint64_t compound = 0;
+  std::uint64_t firstCompoundLine = 0;
+  // Lines whose quotation marks are odd in number, where records are lines.
+  std::uint64_t endInQuotes = 0;
+  std::uint64_t firstEndInQuotesLine = 0;
+  // Where records span lines: the line on which a quoted field that never
+  // closes opens, or 0.
+  std::uint64_t unclosedLine = 0;
 };
 
 // Everything the scan carries from one piece to the next.
@@ -40,8 +50,16 @@ struct ScanState {
   bool decided = false;                   // the open line's level is known and dealt with
   bool reading = false;                   // level holds a level field begun in an earlier piece
   LevelReading level;
-  bool lastEndedWithCr = false;  // for counting CR LF as one line end
+  bool lastEndedWithCr = false;   // for counting CR LF as one line end
+  std::uint64_t linesBefore = 0;  // lines before the open record's first
   ScanTally tally;
+  // Where records span lines, what the last block left: the quoted field
+  // it ended in, and whether its last character ended a field or closed one.
+  std::uint64_t fieldQuoted = 0;  // all ones inside a quoted field
+  bool atFieldStart = true;
+  bool afterClosingQuote = false;
+  bool afterCr = false;             // for counting a CR LF inside a field as one line end
+  std::uint64_t openQuoteLine = 0;  // where the quoted field it ended in opens
 };
 
 // The characters that may separate fields, counted where no quotation mark
