@@ -117,7 +117,7 @@ void DialectDetector::TakeMark(bool final) {
     dialect = Dialect{Encoding::Utf16Be, 2};
   }
   markKnown = true;
-  firstLine.emplace(dialect.encoding, !layout.levelName.empty(), path);
+  firstLine.emplace(dialect.encoding, path);
   // What came after the mark is the text's own.
   const std::size_t extra = headSize - dialect.markSize;
   headSize = 0;
@@ -154,47 +154,104 @@ void DialectDetector::DecideIfKnown() {
     return;
   }
   const bool cr = dialect.crLineEnds;
+  // The header, and a hint before it, must have ended, as far as it is looked through.
+  const std::uint64_t lineEnds = firstLine->LinesEndedInKept(cr);
+  const bool headerKnown =
+      firstLine->Kept().size() >= HeaderLimit || lineEnds > (lineEnds > 0 && firstLine->Hint(cr) ? 1U : 0U);
   if (!layout.levelName.empty()) {
-    // The header, and a hint before it, must have ended, as far as it is looked through.
-    const std::uint64_t lineEnds = firstLine->LinesEndedInKept(cr);
-    decided = firstLine->Kept().size() >= HeaderLimit || lineEnds > (lineEnds > 0 && firstLine->Hint(cr) ? 1U : 0U);
+    decided = headerKnown;
     return;
   }
   // Once the first line has enough commas, nothing later can change the
-  // choice: more text only adds to the counts.
-  decided = layout.separator || firstLine->Ended(cr) || firstLine->Counts(cr).commas >= Enough();
+  // count's choice: more text only adds to the counts.
+  decided = headerKnown && (layout.separator || firstLine->Ended(cr) || firstLine->Counts(cr).commas >= Enough());
 }
 
 std::uint64_t DialectDetector::Enough() const {
-  return std::max(layout.levelColumn, 1U);
+  return std::max(layout.levelColumn.value_or(LevelColumn), 1U);
+}
+
+std::optional<std::uint16_t> DialectDetector::SeparatorGiven() const {
+  return layout.separator ? layout.separator : firstLine->Hint(dialect.crLineEnds);
+}
+
+std::uint16_t DialectDetector::SeparatorByRule() const {
+  return SeparatorGiven().value_or(SeparatorByCount(firstLine->Counts(dialect.crLineEnds), Enough()));
+}
+
+Units DialectDetector::Header() const {
+  return HeaderLine(firstLine->Kept(), dialect.crLineEnds, firstLine->Hint(dialect.crLineEnds).has_value());
+}
+
+std::vector<std::uint16_t> DialectDetector::Candidates() const {
+  const std::optional<std::uint16_t> given = SeparatorGiven();
+  return given ? std::vector<std::uint16_t>{*given} : std::vector<std::uint16_t>{',', ';', '\t'};
 }
 
 std::optional<NamedColumn> DialectDetector::Named() const {
-  const bool cr = dialect.crLineEnds;
-  const std::optional<std::uint16_t> hint = firstLine->Hint(cr);
-  const std::optional<std::uint16_t> given = layout.separator ? layout.separator : hint;
-  return ColumnNamed(HeaderLine(firstLine->Kept(), cr, hint.has_value()), NameUnits(layout.levelName, dialect.encoding),
-                     given ? std::vector<std::uint16_t>{*given} : std::vector<std::uint16_t>{',', ';', '\t'});
+  return ColumnNamed(Header(), NameUnits(layout.levelName, dialect.encoding), Candidates());
+}
+
+std::optional<std::pair<NamedColumn, bool>> DialectDetector::FoundInFirstLine() const {
+  if (layout.levelColumn || !layout.levelName.empty()) {
+    return std::nullopt;
+  }
+  const Units header = Header();
+  // The files the program always read keep their column, silently.
+  const std::vector<Units> names = FieldNames(header, SeparatorByRule());
+  if (names.size() > LevelColumn && IsLevelName(names[LevelColumn])) {
+    return std::nullopt;
+  }
+  if (const std::optional<NamedColumn> levels = ColumnWhere(header, Candidates(), IsLevelName)) {
+    return std::pair{*levels, false};
+  }
+  if (const std::optional<NamedColumn> outline = ColumnWhere(header, Candidates(), IsOutlineName)) {
+    return std::pair{*outline, true};
+  }
+  return std::nullopt;
 }
 
 Dialect DialectDetector::Result() const {
   Dialect result = dialect;
-  result.levelColumn = layout.levelColumn;
-  const bool cr = dialect.crLineEnds;
-  if (layout.separator) {
-    result.separator = *layout.separator;
-  } else if (const std::optional<std::uint16_t> hint = firstLine->Hint(cr)) {
-    result.separator = *hint;
-  } else {
-    result.separator = SeparatorByCount(firstLine->Counts(cr), Enough());
-  }
+  result.separator = SeparatorByRule();
+  result.levelColumn = layout.levelColumn.value_or(LevelColumn);
+  result.levelForm = layout.outlineNumbers ? LevelForm::Outline : LevelForm::Number;
+  result.quotedLevels = layout.quotedLevels;
+  result.multiline = layout.multiline;
   if (!layout.levelName.empty()) {
     if (const std::optional<NamedColumn> named = Named()) {
       result.levelColumn = named->index;
       result.separator = named->separator;
+      if (IsOutlineName(NameUnits(layout.levelName, dialect.encoding))) {
+        result.levelForm = LevelForm::Outline;
+      }
+    }
+  } else if (const auto found = FoundInFirstLine()) {
+    result.levelColumn = found->first.index;
+    result.separator = found->first.separator;
+    if (found->second) {
+      result.levelForm = LevelForm::Outline;
     }
   }
   return result;
+}
+
+LevelColumnOrigin DialectDetector::Origin() const {
+  LevelColumnOrigin origin;
+  origin.source = !layout.levelName.empty() ? LevelColumnOrigin::Source::Name
+                  : layout.levelColumn      ? LevelColumnOrigin::Source::Index
+                  : FoundInFirstLine()      ? LevelColumnOrigin::Source::FirstLine
+                                            : LevelColumnOrigin::Source::Default;
+  const Dialect result = Result();
+  const std::vector<Units> names = FieldNames(Header(), result.separator);
+  if (result.levelColumn < names.size() && IsName(names[result.levelColumn])) {
+    origin.name = names[result.levelColumn];
+  }
+  return origin;
+}
+
+std::vector<Units> DialectDetector::FirstLineNames() const {
+  return FieldNames(Header(), SeparatorByRule());
 }
 
 LayoutProblem DialectDetector::Problem() const {

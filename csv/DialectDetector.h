@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <optional>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "csv/Dialect.h"
 #include "csv/FirstLine.h"
@@ -11,6 +13,20 @@
 #include "csv/simd/ScanPath.h"
 
 namespace rungwell {
+
+// Where the level column came from, and what the first line calls it.
+struct LevelColumnOrigin {
+  enum class Source {
+    Default,    // LevelColumn: nothing given, and the first line names no other
+    Index,      // given by its index
+    Name,       // given by its name
+    FirstLine,  // the first line names it as one of levels or of outline numbers
+  };
+  Source source = Source::Default;
+  // The first line's name for the column, bare; empty where it has none (a
+  // line of values, or too few fields).
+  Units name;
+};
 
 // Reads the start of a file, fed in order in pieces of any size, until it
 // knows the file's dialect; it never needs more than the mark, the first
@@ -28,6 +44,12 @@ namespace rungwell {
 //   line has a field of that name. Otherwise the first line's count chooses
 //   it (SeparatorByCount), with the level column's index (at least 1) as
 //   enough.
+// - The level column is the one given. Otherwise, unless field LevelColumn
+//   of the first line under the separator so far is itself a level's name,
+//   the first field that the first line names as one of levels, or failing
+//   that of outline numbers (IsLevelName, IsOutlineName), under the first
+//   separator as for a column given by its name; otherwise LevelColumn. A
+//   column named as one of outline numbers holds outline numbers.
 class DialectDetector {
  public:
   explicit DialectDetector(LayoutChoice layout = {}, ScanPath path = ChosenScanPath());
@@ -47,6 +69,13 @@ class DialectDetector {
   // Whether the file can be read as the user said, once decided.
   LayoutProblem Problem() const;
 
+  // Where the level column of Result came from.
+  LevelColumnOrigin Origin() const;
+
+  // The names of the first line's fields, split by the separator it would
+  // have without a column given by name.
+  std::vector<Units> FirstLineNames() const;
+
  private:
   void TakeMark(bool final);
   void TakeUnit(std::uint16_t unit);
@@ -54,8 +83,19 @@ class DialectDetector {
   void PassUnits(std::uint64_t count);
   void DecideIfKnown();
   std::uint64_t Enough() const;
+  // The separator given, or the hint's.
+  std::optional<std::uint16_t> SeparatorGiven() const;
+  // The separator of today's rule: given, the hint's, or by the count.
+  std::uint16_t SeparatorByRule() const;
+  // The first line, or the second after a hint, as far as it was kept.
+  Units Header() const;
+  // The separators a column sought by its name is looked for under.
+  std::vector<std::uint16_t> Candidates() const;
   // The column named, and the separator under which the header has it.
   std::optional<NamedColumn> Named() const;
+  // The column the first line names for the levels, if it is to be read,
+  // and whether it holds outline numbers.
+  std::optional<std::pair<NamedColumn, bool>> FoundInFirstLine() const;
 
   LayoutChoice layout;
   ScanPath path;

@@ -49,9 +49,11 @@ bool SameName(const Units& field, const Units& name) {
                     [](std::uint16_t a, std::uint16_t b) { return Upper(a) == Upper(b); });
 }
 
-// The index of the first field of line, split at separator where no
-// quotation mark protects it, that bears name.
-std::optional<unsigned> FieldNamed(const Units& line, std::uint16_t separator, const Units& name) {
+// Each field of line, split at separator where no quotation mark protects
+// it, bare, in order, until visit says it has found what it looked for;
+// returns the index of that field.
+template <typename Visit>
+std::optional<unsigned> VisitFields(const Units& line, std::uint16_t separator, Visit visit) {
   unsigned index = 0;
   for (auto start = line.cbegin();; ++index) {
     bool quoted = false;
@@ -60,7 +62,7 @@ std::optional<unsigned> FieldNamed(const Units& line, std::uint16_t separator, c
       quoted = *end == Quote ? !quoted : quoted;
       ++end;
     }
-    if (SameName(Bare(start, end), name)) {
+    if (visit(Bare(start, end))) {
       return index;
     }
     if (end == line.cend()) {
@@ -68,6 +70,30 @@ std::optional<unsigned> FieldNamed(const Units& line, std::uint16_t separator, c
     }
     start = end + 1;
   }
+}
+
+// Whether name is written as one of words, its words joined by a space, an
+// underscore, a hyphen or nothing, without regard to ASCII case.
+bool WrittenAs(const Units& name, std::initializer_list<std::string_view> words) {
+  for (const std::string_view written : words) {
+    std::size_t at = 0;
+    bool same = true;
+    for (const char c : written) {
+      if (c == ' ') {
+        at += at < name.size() && (name[at] == ' ' || name[at] == '_' || name[at] == '-') ? 1 : 0;
+        continue;
+      }
+      if (at >= name.size() || Upper(name[at]) != Upper(static_cast<unsigned char>(c))) {
+        same = false;
+        break;
+      }
+      ++at;
+    }
+    if (same && at == name.size()) {
+      return true;
+    }
+  }
+  return false;
 }
 
 }  // namespace
@@ -120,20 +146,83 @@ Units NameUnits(const std::string& name, Encoding encoding) {
 std::optional<NamedColumn> ColumnNamed(const Units& line, const Units& name,
                                        const std::vector<std::uint16_t>& separators) {
   for (const std::uint16_t separator : separators) {
-    if (const std::optional<unsigned> index = FieldNamed(line, separator, name)) {
+    if (const auto index = VisitFields(line, separator, [&](const Units& field) { return SameName(field, name); })) {
       return NamedColumn{*index, separator};
     }
   }
   return std::nullopt;
 }
 
-FirstLine::FirstLine(Encoding textEncoding, bool keepStart, ScanPath path)
-    : encoding(textEncoding),
-      keeping(keepStart),
-      countKernel(KernelsFor(path).count[static_cast<std::size_t>(textEncoding)]) {}
+std::optional<NamedColumn> ColumnWhere(const Units& line, const std::vector<std::uint16_t>& separators,
+                                       bool (*matches)(const Units& name)) {
+  for (const std::uint16_t separator : separators) {
+    if (const std::optional<unsigned> index = VisitFields(line, separator, matches)) {
+      return NamedColumn{*index, separator};
+    }
+  }
+  return std::nullopt;
+}
+
+std::vector<Units> FieldNames(const Units& line, std::uint16_t separator) {
+  std::vector<Units> names;
+  (void)VisitFields(line, separator, [&](const Units& field) {
+    names.push_back(field);
+    return false;
+  });
+  return names;
+}
+
+bool IsLevelName(const Units& name) {
+  return WrittenAs(name, {"Level", "Outline Level", "Task Level", "WBS Level", "Hierarchy Level", "Indent Level",
+                          "Gliederungsebene"});
+}
+
+bool IsOutlineName(const Units& name) {
+  return WrittenAs(name, {"WBS", "Outline Number", "WBS Code", "WBS Number", "Gliederungsnummer"});
+}
+
+bool IsName(const Units& name) {
+  const bool sign = !name.empty() && (name[0] == '+' || name[0] == '-');
+  return !name.empty() && !IsDigit(name[0]) && !(sign && name.size() > 1 && IsDigit(name[1]));
+}
+
+std::string NameText(const Units& name, Encoding encoding) {
+  std::string text;
+  for (std::size_t at = 0; at < name.size(); ++at) {
+    std::uint32_t code = name[at];
+    if (encoding == Encoding::Bytes) {
+      text += static_cast<char>(code);
+      continue;
+    }
+    if (code >= 0xD800 && code <= 0xDBFF && at + 1 < name.size() && name[at + 1] >= 0xDC00 && name[at + 1] <= 0xDFFF) {
+      code = 0x10000 + ((code - 0xD800) << 10U) + (name[++at] - 0xDC00U);
+    } else if (code >= 0xD800 && code <= 0xDFFF) {
+      code = 0xFFFD;
+    }
+    if (code < 0x80) {
+      text += static_cast<char>(code);
+    } else if (code < 0x800) {
+      text += static_cast<char>(0xC0 | code >> 6U);
+      text += static_cast<char>(0x80 | (code & 0x3FU));
+    } else if (code < 0x10000) {
+      text += static_cast<char>(0xE0 | code >> 12U);
+      text += static_cast<char>(0x80 | (code >> 6U & 0x3FU));
+      text += static_cast<char>(0x80 | (code & 0x3FU));
+    } else {
+      text += static_cast<char>(0xF0 | code >> 18U);
+      text += static_cast<char>(0x80 | (code >> 12U & 0x3FU));
+      text += static_cast<char>(0x80 | (code >> 6U & 0x3FU));
+      text += static_cast<char>(0x80 | (code & 0x3FU));
+    }
+  }
+  return text;
+}
+
+FirstLine::FirstLine(Encoding textEncoding, ScanPath path)
+    : encoding(textEncoding), countKernel(KernelsFor(path).count[static_cast<std::size_t>(textEncoding)]) {}
 
 void FirstLine::Take(std::uint16_t unit) {
-  if (keeping && kept.size() < HeaderLimit) {
+  if (kept.size() < HeaderLimit) {
     kept.push_back(unit);
     keptLfs += unit == Lf ? 1 : 0;
     keptCrs += unit == Cr ? 1 : 0;
@@ -180,9 +269,6 @@ std::size_t FirstLine::Count(std::string_view bytes) {
 }
 
 void FirstLine::Keep(std::string_view bytes) {
-  if (!keeping) {
-    return;
-  }
   const std::size_t unit = encoding == Encoding::Bytes ? 1 : 2;
   for (std::size_t at = 0; at + unit <= bytes.size() && kept.size() < HeaderLimit; at += unit) {
     const unsigned first = static_cast<unsigned char>(bytes[at]);

@@ -60,6 +60,35 @@ struct NamedColumn {
 std::optional<NamedColumn> ColumnNamed(const Units& line, const Units& name,
                                        const std::vector<std::uint16_t>& separators);
 
+// The first field of line, split by the first of separators under which
+// one does, whose name (as ColumnNamed takes it) matches.
+std::optional<NamedColumn> ColumnWhere(const Units& line, const std::vector<std::uint16_t>& separators,
+                                       bool (*matches)(const Units& name));
+
+// The names the fields of line give, split by separator: each field's text
+// without the white space and quotation marks around it.
+std::vector<Units> FieldNames(const Units& line, std::uint16_t separator);
+
+// Whether a field's name (as FieldNames gives it) names a column that holds
+// levels, as project-management programs and spreadsheets name it: Level,
+// Outline Level, Task Level, WBS Level, Hierarchy Level and Indent Level,
+// each also with _ or - or nothing in place of the space, and
+// Gliederungsebene; ASCII case does not count.
+bool IsLevelName(const Units& name);
+
+// Whether it names a column of outline numbers (1, 1.2, 1.2.3): WBS, Outline
+// Number, WBS Code, WBS Number, with the same variants, and
+// Gliederungsnummer.
+bool IsOutlineName(const Units& name);
+
+// Whether a field's name is a name at all, and not a value, as the first
+// field of a file without a header is: not empty, and not a number.
+bool IsName(const Units& name);
+
+// A name as UTF-8 for a message: 8-bit text as its bytes are, 16-bit text
+// encoded (a lone surrogate as U+FFFD).
+std::string NameText(const Units& name, Encoding encoding);
+
 // A file's first line as its characters come, after any mark: the
 // separators outside quotation marks in it, up to its first LF and apart up
 // to its first CR (which of the two ends it depends on the file's line ends,
@@ -68,7 +97,7 @@ std::optional<NamedColumn> ColumnNamed(const Units& line, const Units& name,
 // HeaderLimit characters themselves.
 class FirstLine {
  public:
-  FirstLine(Encoding encoding, bool keepStart, ScanPath path);
+  FirstLine(Encoding encoding, ScanPath path);
 
   // Takes the next character.
   void Take(std::uint16_t unit);
@@ -97,8 +126,8 @@ class FirstLine {
   // The separator the line names, if it is a hint.
   std::optional<std::uint16_t> Hint(bool crLineEnds) const;
 
-  // The file's first characters, up to HeaderLimit, when they are kept, and
-  // how many lines have ended among them.
+  // The file's first characters, up to HeaderLimit, and how many lines have
+  // ended among them.
   const Units& Kept() const noexcept { return kept; }
   std::uint64_t LinesEndedInKept(bool crLineEnds) const noexcept {
     return crLineEnds ? keptCrs + keptLfs - keptCrLfs : keptLfs;
@@ -108,7 +137,6 @@ class FirstLine {
   void Keep(std::string_view bytes);
 
   Encoding encoding;
-  bool keeping;
   FirstLineCount count;
   Units kept;
   std::uint64_t keptLfs = 0;

@@ -59,6 +59,21 @@ std::string SetOutput(CommandLine& command, std::string_view value, std::string_
   return {};
 }
 
+std::string ReadOutlineNumbers(CommandLine& command, std::string_view /*value*/, std::string_view /*written*/) {
+  command.layout.outlineNumbers = true;
+  return {};
+}
+
+std::string ReadQuotedLevels(CommandLine& command, std::string_view /*value*/, std::string_view /*written*/) {
+  command.layout.quotedLevels = true;
+  return {};
+}
+
+std::string ReadRecordsOverLines(CommandLine& command, std::string_view /*value*/, std::string_view /*written*/) {
+  command.layout.multiline = true;
+  return {};
+}
+
 std::string AskForHelp(CommandLine& command, std::string_view /*value*/, std::string_view /*written*/) {
   command.request = CommandLine::Request::Help;
   return {};
@@ -108,10 +123,16 @@ const Option* OptionOf(std::string_view argument, const char* next, std::string_
 const std::vector<Option>& Options() {
   static const std::vector<Option> options = {
       {Kind::Value, "-c", "--level-column", "", "N|NAME",
-       "the level's column: its index, counted from 0,\nor its name in the first line", SetLevelColumn},
+       "the level's column: its index, counted from 0,\nor its name in the first line (by default the\none the "
+       "first line names as levels, such as\nOutline Level or WBS, else 5)",
+       SetLevelColumn},
       {Kind::Value, "-d", "--separator", "", "X", "fields are separated by X (one character, or tab)", SetSeparator},
       {Kind::Value, "-o", "--output", "", "PATH", "where the output of the one file given goes;\n- is standard output",
        SetOutput},
+      {Kind::Flag, "", "--outline-numbers", "", "", "the levels are outline numbers: 1.2.3 is level 3",
+       ReadOutlineNumbers},
+      {Kind::Flag, "", "--quoted-levels", "", "", "a level in quotation marks, \"3\", is read as 3", ReadQuotedLevels},
+      {Kind::Flag, "", "--multiline", "", "", "cells in quotation marks may go on over lines", ReadRecordsOverLines},
       {Kind::Request, "-h", "--help", "/?", "", "this help", AskForHelp},
       {Kind::Request, "", "--version", "", "", "the version", AskForVersion},
       {Kind::EndOfOptions, "", "--", "", "", "ends the options", nullptr},

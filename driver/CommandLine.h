@@ -34,6 +34,7 @@ struct CommandLine {
 struct Option {
   enum class Kind {
     Value,         // takes a value, joined to it (-c3, --level-column=3) or as the next argument
+    Flag,          // says something of the files, with no value
     Request,       // asks for something at once (the help, the version), whatever else is given
     EndOfOptions,  // every argument after it is a file
   };

@@ -123,11 +123,13 @@ Outcome ConvertLines(CsvFileHandle& input, OutputFile& output, const LayoutChoic
   if (!DetectDialect(input, detector, start)) {
     return Outcome::ReadFailed(input.Error());
   }
-  if (const LayoutProblem problem = detector.Problem(); problem != LayoutProblem::None) {
-    return Outcome::LayoutMismatch(problem);
-  }
   const Dialect dialect = detector.Result();
   report.dialect = dialect;
+  if (const LayoutProblem problem = detector.Problem(); problem != LayoutProblem::None) {
+    report.firstLineNames = detector.FirstLineNames();
+    return Outcome::LayoutMismatch(problem);
+  }
+  report.origin = detector.Origin();
   FileSink sink(output);
   FileAgain again(input);
   PendingBytes pending = input.CanReadAgain() ? PendingBytes(again, KeptRun) : PendingBytes();

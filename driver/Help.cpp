@@ -51,8 +51,8 @@ std::string OptionList() {
 }  // namespace
 
 std::string UsageText(const LayoutChoice& layout) {
-  const std::string column =
-      layout.levelName.empty() ? std::to_string(layout.levelColumn) : "the one named \"" + layout.levelName + "\"";
+  const std::string column = layout.levelName.empty() ? std::to_string(layout.levelColumn.value_or(LevelColumn))
+                                                      : "the one named \"" + layout.levelName + "\"";
   return "Rungwell.exe [file path]\nthe level column is " + column + " (0 begin)\n";
 }
 

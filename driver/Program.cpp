@@ -69,7 +69,7 @@ void Convert(const Conversion& conversion, Messages& messages) {
   const Outcome outcome = ConvertLines(input, *output, conversion.layout, report);
   switch (outcome.kind) {
     case Outcome::Kind::Done:
-      for (const std::string& note : NotesOn(report.dialect, report.tally)) {
+      for (const std::string& note : NotesOn(report)) {
         messages.Note(inputName, note);
       }
       break;
@@ -83,7 +83,7 @@ void Convert(const Conversion& conversion, Messages& messages) {
       messages.ReaderGone();
       break;
     case Outcome::Kind::LayoutMismatch:
-      messages.Failure(inputName, LayoutFailure(outcome.problem, conversion.layout));
+      messages.Failure(inputName, LayoutFailure(outcome.problem, conversion.layout, report));
       break;
   }
 }

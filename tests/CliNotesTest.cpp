@@ -32,21 +32,26 @@ TEST(Cli, SaysWhyLinesWereLeftAsTheyWere) {
        "nothing indented: every number in the field after the 5th separator (fields separated by commas) is above "
        "1000, "
        "so it holds no levels (line 1); --level-column picks the column that holds the levels"},
-      {"dates in the sixth field", "ID,Task,Level,x,y,Start\n1,a,1,x,y,2027-01-04\n2,b,2,x,y,2027-02-01\n",
-       "ID,Task,Level,x,y,Start\n1,a,1,x,y,2027-01-04\n2,b,2,x,y,2027-02-01\n",
+      {"dates in the sixth field", "ID,Task,Depth,x,y,Start\n1,a,1,x,y,2027-01-04\n2,b,2,x,y,2027-02-01\n",
+       "ID,Task,Depth,x,y,Start\n1,a,1,x,y,2027-01-04\n2,b,2,x,y,2027-02-01\n",
+       "nothing indented: every number in column 5 (\"Start\") is above 1000, so it holds no levels (2 lines, the "
+       "first is line 2); --level-column picks the column that holds the levels"},
+      {"dates in the sixth field, no header", "1,a,1,x,y,2027-01-04\n2,b,2,x,y,2027-02-01\n",
+       "1,a,1,x,y,2027-01-04\n2,b,2,x,y,2027-02-01\n",
        "nothing indented: every number in the field after the 5th separator (fields separated by commas) is above "
-       "1000, "
-       "so it holds no levels (2 lines, the first is line 2); --level-column picks the column that holds the levels"},
-      {"text in the sixth field", "WBS,Task,Level,x,y,Notes\n1,a,2,x,y,call\n",
-       "WBS,Task,Level,x,y,Notes\n1,a,2,x,y,call\n",
-       "nothing indented: the field after the 5th separator (fields separated by commas) holds no number on any line; "
-       "--level-column picks the column that holds the levels"},
+       "1000, so it holds no levels (2 lines, the first is line 1); --level-column picks the column that holds the "
+       "levels"},
+      {"text in the sixth field", "ID,Task,Depth,x,y,Notes\n1,a,2,x,y,call\n",
+       "ID,Task,Depth,x,y,Notes\n1,a,2,x,y,call\n",
+       "nothing indented: column 5 (\"Notes\") holds no number on any line; --level-column picks the column that "
+       "holds the levels"},
       {"some levels quoted", "1,a,b,c,d,2\n2,a,b,c,d,\"3\"\n3,a,b,c,d,\"4\"\n",
        "  1,a,b,c,d,2\n2,a,b,c,d,\"3\"\n3,a,b,c,d,\"4\"\n",
        "2 lines have their level in quotation marks, which counts as 0, and were copied unchanged (the first is line "
-       "2)"},
+       "2); --quoted-levels reads them"},
       {"every level quoted", "\"1\",\"a\",\"b\",\"c\",\"d\",\"3\"\r\n", "\"1\",\"a\",\"b\",\"c\",\"d\",\"3\"\r\n",
-       "nothing indented: every level is in quotation marks, and a quoted level counts as 0"},
+       "nothing indented: every level is in quotation marks, and a quoted level counts as 0; --quoted-levels reads "
+       "them"},
       {"no sixth field", "1;a;b;c\n", "1;a;b;c\n",
        "nothing indented: no line has a level field, the field after the 5th separator (fields separated by commas); "
        "--level-column and --separator choose others"},

@@ -144,7 +144,7 @@ TEST(Cli, OptionsChooseTheColumnTheSeparatorAndTheOutput) {
        {{"a.csv", "ID,Task\n1,2\n"}, {"b.csv", "ID,Outline Level\n1,2\n"}},
        1,
        "",
-       "Rungwell: a.csv: no column named \"Outline Level\" in the first line\n",
+       "Rungwell: a.csv: no column named \"Outline Level\" in the first line, whose names are \"ID\", \"Task\"\n",
        {{"a.csv", "ID,Task\n1,2\n"}, {"b.csv", "ID,Outline Level\n1,2\n"}, {"b_new.csv", "ID,Outline Level\n  1,2\n"}}},
       {"a separator over a first line that misleads",
        {"-d", ";", "p.csv"},

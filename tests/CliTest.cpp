@@ -68,7 +68,7 @@ TEST(Cli, ConvertsTheBundledExample) {
   // Its line 12 shows a quoted level, as PowerShell exports have them.
   EXPECT_EQ(run.err, "Rungwell: " + dir.File("plan.csv") +
                          ": 1 line has its level in quotation marks, which counts as 0, and was copied unchanged "
-                         "(the first is line 12)\n");
+                         "(the first is line 12); --quoted-levels reads them\n");
   EXPECT_EQ(dir.Entries(), (Names{"plan.csv", "plan_new.csv"}));
   EXPECT_EQ(ReadFile(dir.File("plan_new.csv")), ReadFile(RUNGWELL_SOURCE_DIR "/tests/data/plan_new.csv"));
   EXPECT_EQ(ReadFile(dir.File("plan.csv")), input);

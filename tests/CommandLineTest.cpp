@@ -138,7 +138,7 @@ TEST(CommandLine, ReadsTheOptionsAndTheFiles) {
     }
     EXPECT_EQ(command.mistake, c.mistake);
     EXPECT_EQ(command.files, c.files);
-    EXPECT_EQ(command.layout.levelColumn, c.column);
+    EXPECT_EQ(command.layout.levelColumn.value_or(LevelColumn), c.column);
     EXPECT_EQ(command.layout.levelName, c.name);
     EXPECT_EQ(command.layout.separator, c.separator);
     EXPECT_EQ(command.output, c.output);

@@ -282,11 +282,60 @@ inline Units NameIn(const std::string& name, const Dialect& dialect) {
   return Bare(Utf8ToUtf16(name).value_or(bytes));
 }
 
+// The names a first line gives the columns of levels and of outline numbers,
+// every way they are written: each space a space, an underscore, a hyphen or
+// nothing.
+inline std::vector<Units> NamesWritten(std::initializer_list<const char16_t*> names) {
+  std::vector<Units> written;
+  for (const char16_t* name : names) {
+    std::vector<Units> ways = {u""};
+    for (const char16_t* c = name; *c != 0; ++c) {
+      std::vector<Units> longer;
+      for (const Units& way : ways) {
+        if (*c == ' ') {
+          for (const char16_t* joint : {u" ", u"_", u"-", u""}) {
+            longer.push_back(way + joint);
+          }
+        } else {
+          longer.push_back(way + *c);
+        }
+      }
+      ways = longer;
+    }
+    written.insert(written.end(), ways.begin(), ways.end());
+  }
+  return written;
+}
+
+inline bool NamedAmong(const Units& field, const std::vector<Units>& names) {
+  return std::any_of(names.begin(), names.end(), [&](const Units& name) { return SameName(field, name); });
+}
+
+inline const std::vector<Units>& LevelNames() {
+  static const std::vector<Units> names = NamesWritten({u"Level", u"Outline Level", u"Task Level", u"WBS Level",
+                                                        u"Hierarchy Level", u"Indent Level", u"Gliederungsebene"});
+  return names;
+}
+
+inline const std::vector<Units>& OutlineNames() {
+  static const std::vector<Units> names =
+      NamesWritten({u"WBS", u"Outline Number", u"WBS Code", u"WBS Number", u"Gliederungsnummer"});
+  return names;
+}
+
 // The dialect of a file's bytes, as the user's choices and its start make
-// it; problem, where given, says whether those choices fit the file.
-inline Dialect Detect(std::string_view bytes, const LayoutChoice& layout = {}, LayoutProblem* problem = nullptr) {
+// it; problem, where given, says whether those choices fit the file, and
+// fromFirstLine whether the first line chose the level column.
+inline Dialect Detect(std::string_view bytes, const LayoutChoice& layout = {}, LayoutProblem* problem = nullptr,
+                      bool* fromFirstLine = nullptr) {
   Dialect dialect = DialectOf(bytes);
-  dialect.levelColumn = layout.levelColumn;
+  dialect.levelColumn = layout.levelColumn.value_or(LevelColumn);
+  dialect.levelForm = layout.outlineNumbers ? LevelForm::Outline : LevelForm::Number;
+  dialect.quotedLevels = layout.quotedLevels;
+  dialect.multiline = layout.multiline;
+  if (fromFirstLine != nullptr) {
+    *fromFirstLine = false;
+  }
   const Units text = Decode(bytes, dialect).units;
   const Units window = text.substr(0, LineEndWindow / dialect.UnitSize());
   dialect.crLineEnds = window.find(u'\r') != Units::npos && window.find(u'\n') == Units::npos;
@@ -317,38 +366,7 @@ inline Dialect Detect(std::string_view bytes, const LayoutChoice& layout = {}, L
       *problem = LayoutProblem::SeparatorNotOneByte;
     }
   }
-  if (!layout.levelName.empty()) {
-    // The header, as far as it is looked through.
-    Units header = hint ? lineAt(second, third) : line;
-    const std::size_t headerStart = hint ? second : 0;
-    header = header.substr(0, HeaderLimit > headerStart ? HeaderLimit - headerStart : 0);
-    std::vector<char16_t> candidates = {u',', u';', u'\t'};
-    if (layout.separator || hint) {
-      candidates = {layout.separator ? static_cast<char16_t>(*layout.separator) : *hint};
-    }
-    const Units name = NameIn(layout.levelName, dialect);
-    for (const char16_t separator : candidates) {
-      const std::vector<Units> fields = Fields(header, separator);
-      for (unsigned index = 0; index < fields.size(); ++index) {
-        if (SameName(Bare(fields[index]), name)) {
-          dialect.levelColumn = index;
-          dialect.separator = separator;
-          return dialect;
-        }
-      }
-    }
-    if (problem != nullptr && *problem == LayoutProblem::None) {
-      *problem = LayoutProblem::NoColumnOfThatName;
-    }
-  }
-  if (layout.separator) {
-    dialect.separator = *layout.separator;
-    return dialect;
-  }
-  if (hint) {
-    dialect.separator = *hint;
-    return dialect;
-  }
+  // The separator as the first line counts it, where nothing names one.
   std::uint64_t commas = 0;
   std::uint64_t semicolons = 0;
   std::uint64_t tabs = 0;
@@ -359,9 +377,61 @@ inline Dialect Detect(std::string_view bytes, const LayoutChoice& layout = {}, L
     semicolons += !quoted && c == ';';
     tabs += !quoted && c == '\t';
   }
-  const std::uint64_t enough = std::max(layout.levelColumn, 1U);
+  const std::uint64_t enough = std::max(layout.levelColumn.value_or(LevelColumn), 1U);
+  dialect.separator = ',';
   if (commas < enough && (semicolons >= enough || tabs >= enough)) {
     dialect.separator = tabs > semicolons ? std::uint16_t{'\t'} : std::uint16_t{';'};
+  }
+  if (layout.separator || hint) {
+    dialect.separator = layout.separator ? *layout.separator : *hint;
+  }
+  // The header, as far as it is looked through.
+  Units header = hint ? lineAt(second, third) : line;
+  const std::size_t headerStart = hint ? second : 0;
+  header = header.substr(0, HeaderLimit > headerStart ? HeaderLimit - headerStart : 0);
+  std::vector<char16_t> candidates = {u',', u';', u'\t'};
+  if (layout.separator || hint) {
+    candidates = {static_cast<char16_t>(dialect.separator)};
+  }
+  // The first field that names the column, under the first separator where one does.
+  const auto find = [&](auto names) {
+    for (const char16_t separator : candidates) {
+      const std::vector<Units> fields = Fields(header, separator);
+      for (unsigned index = 0; index < fields.size(); ++index) {
+        if (names(Bare(fields[index]))) {
+          dialect.levelColumn = index;
+          dialect.separator = separator;
+          return true;
+        }
+      }
+    }
+    return false;
+  };
+  if (!layout.levelName.empty()) {
+    const Units name = NameIn(layout.levelName, dialect);
+    if (find([&](const Units& field) { return SameName(field, name); })) {
+      if (NamedAmong(name, OutlineNames())) {
+        dialect.levelForm = LevelForm::Outline;
+      }
+    } else if (problem != nullptr && *problem == LayoutProblem::None) {
+      *problem = LayoutProblem::NoColumnOfThatName;
+    }
+    return dialect;
+  }
+  if (layout.levelColumn) {
+    return dialect;
+  }
+  const std::vector<Units> fields = Fields(header, static_cast<char16_t>(dialect.separator));
+  if (fields.size() > LevelColumn && NamedAmong(Bare(fields[LevelColumn]), LevelNames())) {
+    return dialect;
+  }
+  bool found = find([](const Units& field) { return NamedAmong(field, LevelNames()); });
+  if (!found && find([](const Units& field) { return NamedAmong(field, OutlineNames()); })) {
+    dialect.levelForm = LevelForm::Outline;
+    found = true;
+  }
+  if (fromFirstLine != nullptr) {
+    *fromFirstLine = found;
   }
   return dialect;
 }
