@@ -136,7 +136,7 @@ RUNGWELL_INLINE void Record(ScanState& line, const LevelReading& reading, Indent
 // into reading; true once the field is read. A field read from its start
 // whose first character is a digit and whose second neither is one nor joins
 // the number to more is read at once, as most levels are one digit.
-template <Encoding E>
+template <typename Bits, Encoding E>
 RUNGWELL_INLINE bool ReadLevel(LevelReading& reading, const char* bytes, std::size_t at, std::size_t end,
                                std::uint16_t separator, bool fromStart) noexcept {
   constexpr std::size_t Unit = UnitSize<E>;
@@ -149,6 +149,29 @@ RUNGWELL_INLINE bool ReadLevel(LevelReading& reading, const char* bytes, std::si
       reading.phase = LevelReading::Phase::Done;
       return true;
     }
+    // An outline number of up to 16 characters that ends in these bytes,
+    // read without a branch for each group (a plan's depths vary from line
+    // to line): a group starts at each digit after no digit, and the number
+    // ends at the first character that is neither a digit nor a dot after
+    // one. Not where the separator is a dot or a digit.
+    if (reading.form == LevelForm::Outline && IsDigit(first) && separator != '.' && !IsDigit(separator)) {
+      const std::size_t count = std::min<std::size_t>(16, (end - at) / Unit);
+      std::uint64_t digits = 0;
+      std::uint64_t dots = 0;
+      for (std::size_t i = 0; i < count; ++i) {
+        const std::uint16_t unit = UnitAt<E>(bytes + at + i * Unit);
+        digits |= std::uint64_t{IsDigit(unit)} << i;
+        dots |= std::uint64_t{unit == '.'} << i;
+      }
+      const std::uint64_t number = digits | (dots & (digits << 1U));
+      const unsigned stop = LowestBit(~number | (std::uint64_t{1} << count));
+      if (stop < count) {
+        reading.digits = true;
+        reading.magnitude = Bits::Count(digits & ~(digits << 1U) & ((std::uint64_t{1} << stop) - 1));
+        reading.phase = LevelReading::Phase::Done;
+        return true;
+      }
+    }
   }
   for (; at + Unit <= end; at += Unit) {
     if (!reading.Take(UnitAt<E>(bytes + at), separator)) {
@@ -160,7 +183,7 @@ RUNGWELL_INLINE bool ReadLevel(LevelReading& reading, const char* bytes, std::si
 
 // The open line ends at offset end of bytes; its characters end at unitsEnd
 // (short of end only by the odd last byte of a 16-bit file).
-template <Encoding E>
+template <typename Bits, Encoding E>
 RUNGWELL_INLINE void EndLine(ScanState& line, std::string_view bytes, std::size_t end, std::size_t unitsEnd,
                              Indents& indents) {
   constexpr std::size_t Unit = UnitSize<E>;
@@ -172,8 +195,9 @@ RUNGWELL_INLINE void EndLine(ScanState& line, std::string_view bytes, std::size_
     // the reading of a one-digit level comes to.
     const bool fromStart = !line.reading;
     LevelReading reading = fromStart ? LevelReading(line.dialect.levelForm, line.dialect.quotedLevels) : line.level;
-    (void)ReadLevel<E>(reading, bytes.data(), fromStart ? static_cast<std::size_t>(line.fieldStart - line.base) : 0,
-                       unitsEnd, line.dialect.separator, fromStart);
+    (void)ReadLevel<Bits, E>(reading, bytes.data(),
+                             fromStart ? static_cast<std::size_t>(line.fieldStart - line.base) : 0, unitsEnd,
+                             line.dialect.separator, fromStart);
     Record(line, reading, indents);
   }
   bool secondHalfOfCrLf = false;
@@ -193,74 +217,41 @@ RUNGWELL_INLINE void EndLine(ScanState& line, std::string_view bytes, std::size_
   line.level = LevelReading(line.dialect.levelForm, line.dialect.quotedLevels);
 }
 
-// Where records span lines, the characters of a block inside quoted fields,
-// a character at a time: for a block where a quotation mark stands inside an
-// unquoted field, as text. opened gets the quotation marks that open a field,
-// closed those that close one; size is the block's length in bytes.
-template <Encoding E>
-inline std::uint64_t QuotedFieldsOneByOne(const ScanState& line, const BlockMasks& masks, std::size_t size,
-                                          std::uint64_t& opened, std::uint64_t& closed) noexcept {
-  enum class State { FieldStart, Unquoted, Quoted, QuoteInQuoted };
-  State state = line.fieldQuoted != 0    ? State::Quoted
-                : line.afterClosingQuote ? State::QuoteInQuoted
-                : line.atFieldStart      ? State::FieldStart
-                                         : State::Unquoted;
-  std::uint64_t quoted = 0;
-  opened = 0;
-  closed = 0;
-  for (std::size_t bit = UnitSize<E> - 1; bit < size; bit += UnitSize<E>) {
-    const std::uint64_t at = std::uint64_t{1} << bit;
-    const bool quote = (masks.quotes & at) != 0;
-    const bool divides = ((masks.separators | masks.lineEnds) & at) != 0;
-    switch (state) {
-      case State::FieldStart:
-        opened |= quote ? at : 0;
-        state = quote ? State::Quoted : divides ? State::FieldStart : State::Unquoted;
-        break;
-      case State::Unquoted:
-        state = divides ? State::FieldStart : State::Unquoted;
-        break;
-      case State::Quoted:
-        closed |= quote ? at : 0;
-        state = quote ? State::QuoteInQuoted : State::Quoted;
-        break;
-      case State::QuoteInQuoted:
-        state = quote ? State::Quoted : divides ? State::FieldStart : State::Unquoted;
-        break;
-    }
-    quoted |= state == State::Quoted ? at : 0;
-  }
-  return quoted;
-}
-
 // Where records span lines, the characters of a block inside quoted fields.
-// In a well-formed file every quotation mark opens a field where one starts,
-// or stands beside another (a doubled mark, or one that closes a field and
-// one that opens the next quoted stretch of it): then the running parity of
-// the marks is exactly what a spreadsheet reads, and a whole block is judged
-// at once. A block where a mark would open a field anywhere else holds a mark
-// that is text, and is followed one character at a time. Carries the state on
-// to the next block; opened gets the marks that open a field.
+// Where every quotation mark opens a field where one starts, or stands
+// beside another (a doubled mark, or one that closes a field and one that
+// opens the next quoted stretch of it), the running parity of the marks is
+// exactly what a spreadsheet reads, and a whole block is judged at once. A
+// mark that would open a field anywhere else stands inside an unquoted
+// field, where it is text: the first such mark is taken out and the parity
+// judged again, until none is left. Carries the state on to the next block;
+// opened gets the marks that open a field, size is the block's length.
 template <typename Bits, Encoding E>
 RUNGWELL_INLINE std::uint64_t QuotedFields(ScanState& line, const BlockMasks& masks, std::uint64_t parity,
-                                           std::size_t size, std::uint64_t& opened) noexcept {
+                                           unsigned last, std::uint64_t& opened) noexcept {
   constexpr unsigned Unit = UnitSize<E>;
-  constexpr std::uint64_t First = std::uint64_t{1} << (Unit - 1);  // the block's first character
-  const std::uint64_t odd = parity ^ line.fieldQuoted;
+  constexpr unsigned First = Unit - 1;  // the bit of the block's first character
   const std::uint64_t dividers = masks.separators | masks.lineEnds;
-  const std::uint64_t fieldStarts = ((dividers & ~odd) << Unit) | (line.atFieldStart ? First : 0);
-  const std::uint64_t opening = masks.quotes & odd;
-  std::uint64_t closed = masks.quotes & ~odd;
-  std::uint64_t quoted = odd;
-  opened = opening & fieldStarts;
-  if ((opening & ~(fieldStarts | (closed << Unit) | (line.afterClosingQuote ? First : 0))) != 0) {
-    quoted = QuotedFieldsOneByOne<E>(line, masks, size, opened, closed);
+  std::uint64_t quotes = masks.quotes;
+  std::uint64_t odd = parity ^ line.fieldQuoted;
+  // A mark that opens a field follows a divider or a mark, both outside
+  // quoted fields where it opens one.
+  const std::uint64_t afterDividers = (dividers << Unit) | (std::uint64_t{line.atFieldStart} << First);
+  std::uint64_t text =
+      quotes & odd & ~(afterDividers | (quotes << Unit) | (std::uint64_t{line.afterClosingQuote} << First));
+  while (text != 0) {
+    // Taken out, the mark no longer flips what follows it.
+    const std::uint64_t mark = text & (std::uint64_t{0} - text);
+    quotes &= ~mark;
+    odd ^= ~(mark - 1);
+    text = quotes & odd & ~(afterDividers | (quotes << Unit) | (std::uint64_t{line.afterClosingQuote} << First));
   }
-  const auto last = static_cast<unsigned>(size - 1);
-  line.fieldQuoted = SpreadBit(quoted, last);
-  line.atFieldStart = ((dividers & ~quoted) >> last & 1U) != 0;
-  line.afterClosingQuote = (closed >> last & 1U) != 0;
-  return quoted;
+  opened = quotes & odd & afterDividers;
+  const std::uint64_t outside = ~odd;
+  line.fieldQuoted = SpreadBit(odd, last);
+  line.atFieldStart = (dividers & outside) >> last & 1U;
+  line.afterClosingQuote = (quotes & outside) >> last & 1U;
+  return odd;
 }
 
 // Each 64-byte block is classified once. Its line ends end lines; its
@@ -294,13 +285,16 @@ RUNGWELL_INLINE void ScanPiece(ScanState& line, std::string_view bytes, bool fin
     std::uint64_t insideEnds = 0;  // ...and the line ends there, a CR LF once
     std::uint64_t opened = 0;      // ...and the quotation marks that open a field
     if constexpr (Multiline) {
-      quoted = QuotedFields<Bits, E>(line, masks, parity, std::min(units - at, BlockSize), opened);
+      const auto last = static_cast<unsigned>(std::min(units - at, BlockSize) - 1);
+      quoted = QuotedFields<Bits, E>(line, masks, parity, last, opened);
       recordEnds &= ~quoted;
-      // A CR LF inside a field is one line end, in a file whose lines CR ends.
-      const std::uint64_t lfs = masks.lineEnds & ~masks.crs;
-      const std::uint64_t afterCrs = (masks.crs << Unit) | (line.afterCr ? std::uint64_t{1} << (Unit - 1) : 0);
-      insideEnds = masks.lineEnds & quoted & ~(lfs & afterCrs);
-      line.afterCr = ((masks.crs >> (std::min(units - at, BlockSize) - 1)) & 1U) != 0;
+      insideEnds = masks.lineEnds & quoted;
+      if (line.dialect.crLineEnds) {
+        // A CR LF inside a field is one line end.
+        const std::uint64_t afterCrs = (masks.crs << Unit) | (line.afterCr ? std::uint64_t{1} << (Unit - 1) : 0);
+        insideEnds &= ~(masks.lineEnds & ~masks.crs & afterCrs);
+        line.afterCr = (masks.crs >> last & 1U) != 0;
+      }
     }
     std::uint64_t ahead = ~std::uint64_t{0};  // bits of the block from the open line's start on
     for (std::uint64_t ends = recordEnds;; ends &= ends - 1) {
@@ -309,12 +303,15 @@ RUNGWELL_INLINE void ScanPiece(ScanState& line, std::string_view bytes, bool fin
       const std::uint64_t part = ahead & ((lineEnd << 1U) - 1);
       if constexpr (Multiline) {
         PassSeparators<Bits>(line, masks.separators & part & ~quoted, line.base + at);
-        if (lineEnd == 0 && (opened & part) != 0) {
-          // The open record's last quoted field opens here: on which line, should it never close.
-          const std::uint64_t mark = std::uint64_t{1} << HighestBit(opened & part);
-          line.openQuoteLine = line.tally.lines + Bits::Count(insideEnds & part & (mark - 1)) + 1;
+        if (lineEnd == 0 && (line.fieldQuoted != 0 || line.afterClosingQuote) && (opened & part) != 0) {
+          // The block ends in a quoted field, or just after one, that opens here: on which
+          // line, should it never close.
+          const std::uint64_t before = (std::uint64_t{1} << HighestBit(opened & part)) - 1;
+          line.openQuoteLine = line.tally.lines + Bits::Count(insideEnds & part & before) + 1;
         }
-        line.tally.lines += Bits::Count(insideEnds & part);
+        if (insideEnds != 0) {
+          line.tally.lines += Bits::Count(insideEnds & part);
+        }
       } else {
         PassSeparators<Bits>(line, masks.separators & part & ~(parity ^ line.quoteFlip), line.base + at);
       }
@@ -329,9 +326,11 @@ RUNGWELL_INLINE void ScanPiece(ScanState& line, std::string_view bytes, bool fin
         }
       }
       const std::size_t end = at + LowestBit(lineEnd) + 1;
-      EndLine<E>(line, bytes, end, end, indents);
-      // The next line starts unquoted, whatever the marks before it.
-      line.quoteFlip = SpreadBit(parity, LowestBit(lineEnd));
+      EndLine<Bits, E>(line, bytes, end, end, indents);
+      if constexpr (!Multiline) {
+        // The next line starts unquoted, whatever the marks before it.
+        line.quoteFlip = SpreadBit(parity, LowestBit(lineEnd));
+      }
       ahead = ~((lineEnd << 1U) - 1);
     }
   }
@@ -342,7 +341,7 @@ RUNGWELL_INLINE void ScanPiece(ScanState& line, std::string_view bytes, bool fin
           line.tally.firstEndInQuotesLine = line.tally.lines + 1;
         }
       }
-      EndLine<E>(line, bytes, bytes.size(), units, indents);
+      EndLine<Bits, E>(line, bytes, bytes.size(), units, indents);
     }
     if constexpr (Multiline) {
       line.tally.unclosedLine = line.fieldQuoted != 0 ? line.openQuoteLine : 0;
@@ -351,8 +350,9 @@ RUNGWELL_INLINE void ScanPiece(ScanState& line, std::string_view bytes, bool fin
     // The level field begins in these bytes or went on into them.
     const bool fromStart = !line.reading;
     line.reading = true;
-    if (ReadLevel<E>(line.level, bytes.data(), fromStart ? static_cast<std::size_t>(line.fieldStart - line.base) : 0,
-                     units, line.dialect.separator, fromStart)) {
+    if (ReadLevel<Bits, E>(line.level, bytes.data(),
+                           fromStart ? static_cast<std::size_t>(line.fieldStart - line.base) : 0, units,
+                           line.dialect.separator, fromStart)) {
       // The level is known before the line ends: the rest of it can go as it comes.
       Record(line, line.level, indents);
       line.decided = true;
