@@ -3,6 +3,7 @@
 #include <string>
 
 #include "csv/DialectDetector.h"
+#include "csv/FirstLine.h"
 #include "tests/PlainRules.h"
 
 namespace rungwell {
@@ -136,6 +137,110 @@ TEST(DialectDetector, ReadsTheDialectFromTheStartOfAFile) {
         EXPECT_EQ(found.crLineEnds, c.dialect.crLineEnds) << what;
       }
     }
+  }
+}
+
+// The level column the first line gives, where the command line gives none:
+// the first field named as one of levels, or failing that of outline
+// numbers, under the first separator where one is, unless the sixth field
+// is itself named as one of levels.
+TEST(DialectDetector, TakesTheLevelColumnTheFirstLineNames) {
+  using Source = LevelColumnOrigin::Source;
+  const auto utf16le = [](const std::string& ascii) {
+    std::string out = "\xFF\xFE";
+    for (const char c : ascii) {
+      out += {c, '\0'};
+    }
+    return out;
+  };
+  struct Case {
+    const char* name;
+    std::string start;
+    unsigned column;
+    std::uint16_t separator;
+    LevelForm form = LevelForm::Number;
+    Source source = Source::FirstLine;
+  };
+  const Case cases[] = {
+      {"a project-management export", "ID,Unique ID,Name,Duration,Start,Finish,Predecessors,Outline Level,Notes\n", 7,
+       ','},
+      {"written with an underscore", "id,name,outline_level\n", 2, ','},
+      {"with a hyphen, any case", "ID;Name;OUTLINE-LEVEL\r\n", 2, ';'},
+      {"with nothing between", "Task\tOutlineLevel\n", 1, '\t'},
+      {"each level name", "a,Task Level,Hierarchy Level\n", 1, ','},
+      {"indent level", "a,b,indent level\n", 2, ','},
+      {"WBS level is a level", "WBS,WBS Level\n", 1, ','},
+      {"German, semicolons, a mark", "\xEF\xBB\xBFNr.;Name;Anfang;Ende;Vorg\xC3\xA4nger;Dauer;X;Gliederungsebene\r\n",
+       7, ';'},
+      {"quoted and padded", "\"ID\",\" Outline Level \"\n", 1, ','},
+      {"the first field so named counts", "Level,Outline Level\n", 0, ','},
+      {"an outline number's column", "WBS,Task Name,Duration\n", 0, ',', LevelForm::Outline},
+      {"outline names", "x;Outline Number\n", 1, ';', LevelForm::Outline},
+      {"a level name before an outline name", "WBS,Name,Level\n", 2, ','},
+      {"the sixth field a level name: it stays", "Level,b,c,d,e,Level\n", 5, ',', LevelForm::Number, Source::Default},
+      {"the sixth field under the counted separator", "ID;Task;Level;x;y;Level\n", 5, ';', LevelForm::Number,
+       Source::Default},
+      {"no name of either", "ID,Task,Owner,Start,Finish,Depth\n", 5, ',', LevelForm::Number, Source::Default},
+      {"a name as part of a field", "ID,Level of detail,Levels\n", 5, ',', LevelForm::Number, Source::Default},
+      {"a line of values", "1,a,b,c,d,2\n", 5, ',', LevelForm::Number, Source::Default},
+      {"after a sep= line, under its separator only", "sep=|\nID|Name|Level\n", 2, '|'},
+      {"the sep= line's separator finds nothing", "sep=|\nID,Name,Level\n", 5, '|', LevelForm::Number, Source::Default},
+      {"UTF-16 with tabs", utf16le("Nr.\tName\tGliederungsebene\r\n1\tx\t2\r\n"), 2, '\t'},
+      {"only the first line counts", "ID,Task\nLevel,x\n", 5, ',', LevelForm::Number, Source::Default},
+  };
+  for (const Case& c : cases) {
+    bool fromFirstLine = false;
+    const Dialect plainly = plain::Detect(c.start, {}, nullptr, &fromFirstLine);
+    EXPECT_EQ(plainly.levelColumn, c.column) << c.name;
+    EXPECT_EQ(plainly.separator, c.separator) << c.name;
+    EXPECT_EQ(plainly.levelForm, c.form) << c.name;
+    EXPECT_EQ(fromFirstLine, c.source == Source::FirstLine) << c.name;
+    for (const ScanPath path : PathsToTest()) {
+      DialectDetector detector({}, path);
+      if (!detector.Feed(c.start)) {
+        detector.End();
+      }
+      const Dialect found = detector.Result();
+      EXPECT_EQ(found.levelColumn, c.column) << c.name;
+      EXPECT_EQ(found.separator, c.separator) << c.name;
+      EXPECT_EQ(found.levelForm, c.form) << c.name;
+      EXPECT_EQ(detector.Origin().source, c.source) << c.name;
+    }
+  }
+}
+
+// A column given keeps the file from choosing one; one given by a name of
+// outline numbers holds outline numbers.
+TEST(DialectDetector, KeepsTheColumnGiven) {
+  const std::string start = "WBS,Task,Start,x,y,Finish,Outline Level\n";
+  LayoutChoice byIndex;
+  byIndex.levelColumn = 5;
+  LayoutChoice byName;
+  byName.levelName = "wbs";
+  LayoutChoice outline;
+  outline.levelColumn = 6;
+  outline.outlineNumbers = true;
+  struct Case {
+    LayoutChoice layout;
+    unsigned column;
+    LevelForm form;
+    LevelColumnOrigin::Source source;
+    std::string name;
+  };
+  const Case cases[] = {
+      {byIndex, 5, LevelForm::Number, LevelColumnOrigin::Source::Index, "Finish"},
+      {byName, 0, LevelForm::Outline, LevelColumnOrigin::Source::Name, "WBS"},
+      {outline, 6, LevelForm::Outline, LevelColumnOrigin::Source::Index, "Outline Level"},
+  };
+  for (const Case& c : cases) {
+    DialectDetector detector(c.layout);
+    detector.Feed(start);
+    detector.End();
+    EXPECT_EQ(detector.Result().levelColumn, c.column) << c.name;
+    EXPECT_EQ(detector.Result().levelForm, c.form) << c.name;
+    EXPECT_EQ(plain::Detect(start, c.layout).levelForm, c.form) << c.name;
+    EXPECT_EQ(detector.Origin().source, c.source) << c.name;
+    EXPECT_EQ(detector.Origin().name, Units(c.name.begin(), c.name.end())) << c.name;
   }
 }
 

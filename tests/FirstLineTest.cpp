@@ -139,5 +139,25 @@ TEST(FirstLine, TakesTheLineAfterAHintAsTheHeader) {
   }
 }
 
+// Names go into messages as UTF-8, whatever the file's characters.
+TEST(FirstLine, GivesNamesForMessages) {
+  EXPECT_EQ(NameText(Text("Gliederungsebene \xDC"), Encoding::Bytes), "Gliederungsebene \xDC");
+  EXPECT_EQ(NameText(Text(u"\u00DCbersicht \u20AC \U0001F4CB"), Encoding::Utf16Le),
+            "\xC3\x9C"
+            "bersicht \xE2\x82\xAC \xF0\x9F\x93\x8B");
+  EXPECT_EQ(NameText(Units{'a', 0xD83D, 'b', 0xDC4B}, Encoding::Utf16Be),
+            "a\xEF\xBF\xBD"
+            "b\xEF\xBF\xBD");
+  struct Case {
+    std::string name;
+    bool isName;
+  };
+  const Case cases[] = {{"Finish", true},   {"", false}, {"3", false}, {"-3", false},
+                        {"+3 days", false}, {"-", true}, {"x3", true}, {"\"3\"", true}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(IsName(Text(c.name)), c.isName) << c.name;
+  }
+}
+
 }  // namespace
 }  // namespace rungwell
