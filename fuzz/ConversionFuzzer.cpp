@@ -2,7 +2,8 @@
 // writer, against the plain model of the rules: the same dialect, the same
 // lines, each behind the same indentation, and every other byte as it was.
 // The first byte chooses what the command line says of the layout: the level
-// column by index or by name, and a separator.
+// column by index, by name or by the first line's names, a separator, and
+// how records and levels read.
 #include <unistd.h>
 
 #include <cstdint>
@@ -61,17 +62,24 @@ void Check(bool holds, const char* property) {
 }
 
 rungwell::LayoutChoice LayoutOf(std::uint8_t choice) {
-  constexpr unsigned Columns[] = {rungwell::LevelColumn, 0, 1, 2, 9, 63, 1000};
+  // None: the first line's names, or the sixth field.
+  constexpr unsigned Columns[] = {0, 1, 2, 9, 63, 1000};
   constexpr std::uint16_t Separators[] = {0, ';', '|', '\t'};
   rungwell::LayoutChoice layout;
-  if ((choice & 7U) < std::size(Columns)) {
-    layout.levelColumn = Columns[choice & 7U];
-  } else {
+  const unsigned column = choice & 7U;
+  if (column == 7) {
     layout.levelName = (choice & 0x20U) != 0 ? "\"Outline Level\"" : "level";
+  } else {
+    if (column > 0) {
+      layout.levelColumn = Columns[column - 1];
+    }
+    layout.outlineNumbers = (choice & 0x20U) != 0;
   }
   if (const std::uint16_t separator = Separators[(choice >> 3U) & 3U]) {
     layout.separator = separator;
   }
+  layout.multiline = (choice & 0x40U) != 0;
+  layout.quotedLevels = (choice & 0x80U) != 0;
   return layout;
 }
 
