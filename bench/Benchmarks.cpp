@@ -24,7 +24,7 @@ namespace {
 using rungwell::bench::PlanGenerator;
 using rungwell::bench::PlanOptions;
 
-enum class Plan { Commas, Semicolons, Utf16Le };
+enum class Plan { Commas, Semicolons, Utf16Le, OutlineNumbers, CellsOverLines };
 
 // A plan held in memory with room past its end, as the read buffers have.
 class PlanInMemory {
@@ -33,6 +33,8 @@ class PlanInMemory {
     PlanOptions options;
     options.separator = kind == Plan::Semicolons ? ';' : ',';
     options.levelColumn = levelColumn;
+    options.outlineNumbers = kind == Plan::OutlineNumbers;
+    options.cellsOverLines = kind == Plan::CellsOverLines;
     PlanGenerator generator(options);
     std::string text = generator.Header();
     while (text.size() < bytes) {
@@ -86,9 +88,11 @@ class MemorySink final : public rungwell::ByteSink {
   std::size_t filled = 0;
 };
 
-rungwell::Dialect DialectOf(std::string_view plan, unsigned levelColumn = rungwell::LevelColumn) {
+rungwell::Dialect DialectOf(std::string_view plan, Plan kind, unsigned levelColumn = rungwell::LevelColumn) {
   rungwell::LayoutChoice layout;
   layout.levelColumn = levelColumn;
+  layout.outlineNumbers = kind == Plan::OutlineNumbers;
+  layout.multiline = kind == Plan::CellsOverLines;
   rungwell::DialectDetector detector(layout);
   if (!detector.Feed(plan)) {
     detector.End();
@@ -102,7 +106,7 @@ rungwell::Dialect DialectOf(std::string_view plan, unsigned levelColumn = rungwe
 void BM_Convert(benchmark::State& state, Plan kind, unsigned levelColumn = rungwell::LevelColumn) {
   const PlanInMemory plan(kind, 16U << 20, levelColumn);
   const std::string_view bytes = plan.Bytes();
-  const rungwell::Dialect dialect = DialectOf(bytes, levelColumn);
+  const rungwell::Dialect dialect = DialectOf(bytes, kind, levelColumn);
   MemorySink sink;
   for (auto _ : state) {
     rungwell::PendingBytes held;
@@ -120,12 +124,14 @@ BENCHMARK_CAPTURE(BM_Convert, semicolons, Plan::Semicolons)->Unit(benchmark::kMi
 BENCHMARK_CAPTURE(BM_Convert, utf16le, Plan::Utf16Le)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Convert, commas_column0, Plan::Commas, 0)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Convert, commas_column30, Plan::Commas, 30)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Convert, outline_numbers, Plan::OutlineNumbers)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Convert, multiline, Plan::CellsOverLines)->Unit(benchmark::kMillisecond);
 
 // The scan alone, over the same plan in the same blocks.
 void BM_ScanLines(benchmark::State& state, Plan kind) {
   const PlanInMemory plan(kind, 16U << 20);
   const std::string_view bytes = plan.Bytes();
-  const rungwell::Dialect dialect = DialectOf(bytes);
+  const rungwell::Dialect dialect = DialectOf(bytes, kind);
   std::vector<rungwell::LineIndent> indents;
   for (auto _ : state) {
     rungwell::LineScanner scanner(dialect, dialect.markSize);

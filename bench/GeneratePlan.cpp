@@ -18,7 +18,7 @@ int main(int argc, char* argv[]) {
     (void)std::fprintf(
         stderr,
         "usage: %s OUTPUT MEGABYTES [--seed N] [--crlf] [--long-lines] [--semicolons] [--utf16] [--one-line] "
-        "[--no-level] [--level-column N]\n",
+        "[--no-level] [--level-column N] [--outline-numbers] [--cells-over-lines]\n",
         argv[0]);
     return 2;
   }
@@ -39,6 +39,10 @@ int main(int argc, char* argv[]) {
       oneLine = true;
     } else if (std::strcmp(argv[i], "--no-level") == 0) {
       noLevel = true;
+    } else if (std::strcmp(argv[i], "--outline-numbers") == 0) {
+      options.outlineNumbers = true;
+    } else if (std::strcmp(argv[i], "--cells-over-lines") == 0) {
+      options.cellsOverLines = true;
     } else if (std::strcmp(argv[i], "--level-column") == 0 && i + 1 < argc) {
       options.levelColumn = static_cast<unsigned>(std::strtoul(argv[++i], nullptr, 10));
     } else if (std::strcmp(argv[i], "--seed") == 0 && i + 1 < argc) {

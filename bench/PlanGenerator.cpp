@@ -44,7 +44,14 @@ std::string PlanGenerator::Pick(const char* const* words, std::size_t count) {
 
 std::string PlanGenerator::Level() {
   const auto roll = random() % 100;
-  const std::string level = std::to_string(1 + random() % 8);
+  std::string level = std::to_string(1 + random() % 8);
+  if (options.outlineNumbers) {
+    const auto depth = static_cast<unsigned>(level[0] - '0');
+    level = std::to_string(1 + random() % 9);
+    for (unsigned i = 1; i < depth; ++i) {
+      level += "." + std::to_string(1 + random() % 12);
+    }
+  }
   if (roll < 3) {
     return "\"" + level + "\"";
   }
@@ -104,6 +111,8 @@ void PlanGenerator::AppendLine(std::string& out) {
       notes += "long note, with commas and \"\"quotes\"\" ";
     }
     notes += '"';
+  } else if (options.cellsOverLines && random() % 10 == 0) {
+    notes += "\"" + Pick(Notes, std::size(Notes)) + "\n" + Pick(Notes, std::size(Notes)) + ",\nand more\"";
   } else {
     notes += Pick(Notes, std::size(Notes));
   }

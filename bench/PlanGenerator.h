@@ -18,6 +18,11 @@ struct PlanOptions {
   // Where the level is, counted from 0: before 5 it takes the place of an
   // earlier field, which moves after it; past 5, cost columns come before it.
   unsigned levelColumn = 5;
+  // Levels written as outline numbers: 1.4.2 for level 3.
+  bool outlineNumbers = false;
+  // Every tenth note a cell that goes on over lines, as Alt+Enter in Excel
+  // makes it.
+  bool cellsOverLines = false;
 };
 
 // The bytes of text in UTF-16LE with its mark, as Windows PowerShell writes
