@@ -38,9 +38,9 @@ class FileSink final : public ByteSink {
   bool Write(std::string_view bytes) override { return output.Write(bytes); }
 
   Outcome Failure() const override {
-    // A reader of standard output that has gone is no failure of the run's
-    // own: the run ends as tools end for it.
-    if (output.IsStandardOutput() && output.Error() == std::errc::broken_pipe) {
+    // A reader that has gone, of standard output or any other pipe, is no
+    // failure of the run's own: the run ends as tools end for it.
+    if (output.IsStream() && output.Error() == std::errc::broken_pipe) {
       return Outcome::ReaderGone(output.Error());
     }
     return Outcome::WriteFailed(output.Error());

@@ -28,12 +28,15 @@ class InputFile {
   // regular when it is redirected from a file.
   std::error_code OpenStandardInput();
 
-  // Whether path names this very file (through another name or a link too);
-  // false where path names nothing.
+  // Whether path names this very file (through another name or a link too,
+  // /dev/stdout and /dev/fd/N included), where writing it would change what
+  // is read or feed the run its own output: a plain file, and on Linux a
+  // block device or a pipe. A terminal or a device such as /dev/null can be
+  // read and written at once. False where path names nothing.
   bool IsSameFileAs(const std::string& path) const;
 
-  // Whether standard output is this very file, as "Rungwell - < plan.csv
-  // >> plan.csv" makes it.
+  // Whether standard output is this very file in that sense, as
+  // "Rungwell - < plan.csv >> plan.csv" makes it.
   bool IsStandardOutput() const;
 
   // Reads up to count bytes at the current position and moves past them.

@@ -43,18 +43,30 @@ std::error_code InputFile::OpenStandardInput() {
   return {};
 }
 
+namespace {
+
+// Whether output is input in the sense that writing it would change what is
+// read, or feed the run its own output: the same plain file, block device or
+// pipe. A terminal, /dev/null or a socket read and written is no such thing.
+bool SameBytes(const struct stat& input, const struct stat& output) {
+  return input.st_dev == output.st_dev && input.st_ino == output.st_ino &&
+         (S_ISREG(input.st_mode) || S_ISBLK(input.st_mode) || S_ISFIFO(input.st_mode));
+}
+
+}  // namespace
+
 bool InputFile::IsSameFileAs(const std::string& path) const {
   struct stat mine {};
   struct stat other {};
-  return descriptor >= 0 && fstat(descriptor, &mine) == 0 && stat(path.c_str(), &other) == 0 &&
-         mine.st_dev == other.st_dev && mine.st_ino == other.st_ino;
+  // stat follows every link, /dev/stdout and /dev/fd/N too, to what they name.
+  return descriptor >= 0 && fstat(descriptor, &mine) == 0 && stat(path.c_str(), &other) == 0 && SameBytes(mine, other);
 }
 
 bool InputFile::IsStandardOutput() const {
   struct stat mine {};
   struct stat output {};
   return descriptor >= 0 && fstat(descriptor, &mine) == 0 && fstat(STDOUT_FILENO, &output) == 0 &&
-         S_ISREG(mine.st_mode) && mine.st_dev == output.st_dev && mine.st_ino == output.st_ino;
+         SameBytes(mine, output);
 }
 
 std::error_code InputFile::Examine() {

@@ -79,7 +79,10 @@ bool InputFile::IsStandardOutput() const {
 bool InputFile::IsSameFileAs(const std::string& path) const {
   std::error_code error;
   const std::wstring systemPath = SystemPath(path, error);
-  if (error || handle == nullptr) {
+  // Only a file on a disk can be the input in that sense; a device or a
+  // named pipe is not opened to ask, since opening a pipe takes one of its
+  // server's instances.
+  if (error || handle == nullptr || !regular || IsDevicePath(systemPath)) {
     return false;
   }
   // Asking for attributes alone opens a file whoever holds it, and a folder too.

@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "io/BlockQueue.h"
-#include "io/StandardOutput.h"
+#include "io/OutputTarget.h"
 
 namespace rungwell {
 
@@ -20,8 +20,8 @@ constexpr std::size_t BlockCount = 4;
 // The blocks, and the thread that writes the full ones in the order given.
 class OutputFile::Writer {
  public:
-  // destination: the file to write, or null for standard output.
-  explicit Writer(UnfinishedFile* destination) : file(destination) {
+  // Writes into file, or into stream where file is null.
+  Writer(UnfinishedFile* destination, StreamOutput& streamed) : file(destination), stream(streamed) {
     for (auto& storage : blocks) {
       // Left unset: every byte is written before it is read.
       storage.reset(new char[OutputBufferSize + BufferSlack]);
@@ -76,7 +76,7 @@ class OutputFile::Writer {
 
  private:
   std::error_code WriteBlock(const char* data, std::size_t size) {
-    return file != nullptr ? file->Write(data, size) : WriteStandardOutput(data, size);
+    return file != nullptr ? file->Write(data, size) : stream.Write(data, size);
   }
 
   void Run() {
@@ -92,6 +92,7 @@ class OutputFile::Writer {
   }
 
   UnfinishedFile* file;
+  StreamOutput& stream;
   std::unique_ptr<char[]> blocks[BlockCount];
   BlockQueue<char*> empty{BlockCount};                         // blocks free to fill
   BlockQueue<std::pair<char*, std::size_t>> full{BlockCount};  // in file order
@@ -101,20 +102,31 @@ class OutputFile::Writer {
 
 OutputFile::OutputFile(std::string outputPath) : path(std::move(outputPath)) {}
 
-OutputFile::OutputFile(StandardOutputTag /*tag*/) : standardOutput(true) {}
+OutputFile::OutputFile(StandardOutputTag /*tag*/) : standardOutput(true), streamed(true) {}
 
 OutputFile::~OutputFile() {
-  // The writer goes first: it may be using the file.
+  // The writer goes first: it may be using the file, or waiting for a
+  // FIFO's reader, which no one is left to be.
+  stream.Cancel();
   writer.reset();
 }
 
 bool OutputFile::Create(unsigned permissions) {
-  if (!standardOutput) {
-    if (const std::error_code cause = file.Create(path, permissions)) {
-      return Fail(cause);
+  std::error_code cause;
+  if (standardOutput) {
+    cause = stream.OpenStandardOutput();
+  } else {
+    OutputTarget target;
+    cause = FindOutputTarget(path, target);
+    streamed = !cause && target.kind != OutputTarget::Kind::PlainFile;
+    if (!cause) {
+      cause = streamed ? stream.Open(target) : file.Create(target.path, permissions);
     }
   }
-  writer = std::make_unique<Writer>(standardOutput ? nullptr : &file);
+  if (cause) {
+    return Fail(cause);
+  }
+  writer = std::make_unique<Writer>(streamed ? nullptr : &file, stream);
   block = writer->TakeEmpty();
   filled = 0;
   return true;
@@ -159,10 +171,7 @@ bool OutputFile::Commit() {
     return Fail(cause);
   }
   writer.reset();
-  if (standardOutput) {
-    return true;
-  }
-  if (const std::error_code cause = file.Publish()) {
+  if (const std::error_code cause = streamed ? stream.Finish() : file.Publish()) {
     return Fail(cause);
   }
   return true;
@@ -172,8 +181,10 @@ bool OutputFile::Fail(std::error_code cause) {
   if (!error) {
     error = cause;
   }
+  stream.Cancel();
   writer.reset();
   file.Discard();
+  stream.Discard();
   block = nullptr;
   filled = 0;
   return false;

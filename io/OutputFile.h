@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "io/BufferSizes.h"
+#include "io/StreamOutput.h"
 #include "io/UnfinishedFile.h"
 
 namespace rungwell {
@@ -21,8 +22,12 @@ namespace rungwell {
 // thread takes over the writing, so that the caller fills the next blocks
 // while earlier ones go to the file; a small file is written at Commit alone.
 //
-// Standard output takes the blocks as they fill instead; nothing of it can
-// be taken back, so a failure there may follow bytes already written.
+// That holds for a path that names a plain file, or nothing yet; a symbolic
+// link there is followed, and the file it names is the one replaced. Any
+// other output (standard output, a device, a pipe, a descriptor named as
+// /dev/fd/N) takes the blocks as they fill instead, written into as it
+// stands: nothing of it can be taken back, so a failure there may follow
+// bytes already written. The path decides which (FindOutputTarget).
 class OutputFile {
  public:
   explicit OutputFile(std::string path);
@@ -30,14 +35,17 @@ class OutputFile {
   explicit OutputFile(StandardOutputTag);
   ~OutputFile();
 
-  bool IsStandardOutput() const noexcept { return standardOutput; }
+  // Whether the bytes go straight into the output as they are written, as
+  // they go into standard output or a pipe; known once Create has run.
+  bool IsStream() const noexcept { return streamed; }
 
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
   // Starts the file. A new file gets permissions (less the umask); one that
   // replaces an earlier file keeps that file's. False on failure, with
-  // Error() set. Nothing to start for standard output.
+  // Error() set. An output written into as it stands is opened (a FIFO
+  // with no reader yet only once bytes come), and keeps its own.
   bool Create(unsigned permissions = DefaultPermissions);
 
   // Writes bytes of any length, moving on to new blocks as they fill. False
@@ -84,7 +92,9 @@ class OutputFile {
 
   std::string path;
   bool standardOutput = false;
+  bool streamed = false;  // written through stream, not file
   UnfinishedFile file;
+  StreamOutput stream;
   std::unique_ptr<Writer> writer;
   char* block = nullptr;  // the block being filled; null unless all is sound
   std::size_t filled = 0;

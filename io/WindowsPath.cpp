@@ -65,6 +65,18 @@ std::wstring SystemPath(const std::string& narrowPath, std::error_code& error) {
   return error ? std::wstring() : ForSystem(full);
 }
 
+bool IsDevicePath(const std::wstring& fullPath) {
+  if (!StartsWith(fullPath, L"\\\\.\\")) {
+    return false;
+  }
+  // \\.\C:\ and on: a file on drive C:, named the long way.
+  const std::wstring rest = fullPath.substr(4);
+  const bool onADrive = rest.size() >= 3 &&
+                        ((rest[0] >= L'A' && rest[0] <= L'Z') || (rest[0] >= L'a' && rest[0] <= L'z')) &&
+                        rest[1] == L':' && rest[2] == L'\\';
+  return !onADrive;
+}
+
 std::wstring NativePath(const std::wstring& fullPath) {
   return L"\\??\\" + Verbatim(fullPath).substr(4);
 }

@@ -24,6 +24,12 @@ std::wstring ForSystem(const std::wstring& fullPath);
 // An empty result (after setting error) opens nothing.
 std::wstring SystemPath(const std::string& narrowPath, std::error_code& error);
 
+// Whether a full path is in the system's device namespace (\\.\), where
+// GetFullPathNameW puts NUL, CON, COM1 and the other device names and where
+// named pipes live (\\.\pipe\...): something other than a file in a
+// folder. A path on a drive written in that form (\\.\C:\...) is a file.
+bool IsDevicePath(const std::wstring& fullPath);
+
 // A full path in the form that the native layer takes where no Win32 call
 // converts it, as in FILE_RENAME_INFO: \??\C:\... or \??\UNC\server\....
 std::wstring NativePath(const std::wstring& fullPath);

@@ -73,6 +73,34 @@ const FailureCase FailureCases[] = {
        return "plan.csv"s;
      },
      "plan_new.csv", EISDIR, std::nullopt, false, true},
+    // Outputs that are no plain files, and links, are checked as early.
+    {"OutputIsALinkToAFolder",
+     [](const TempDir& dir) {
+       std::filesystem::create_directory(dir.File("folder"));
+       std::filesystem::create_symlink("folder", dir.File("plan_new.csv"));
+       return "plan.csv"s;
+     },
+     "plan_new.csv", EISDIR, std::nullopt, false, true},
+    {"OutputIsALinkInALoop",
+     [](const TempDir& dir) {
+       std::filesystem::create_symlink("loop.csv", dir.File("plan_new.csv"));
+       std::filesystem::create_symlink("plan_new.csv", dir.File("loop.csv"));
+       return "plan.csv"s;
+     },
+     "plan_new.csv", ELOOP, std::nullopt, false, true},
+    {"OutputIsAFifoThatCannotBeWritten",
+     [](const TempDir& dir) {
+       EXPECT_EQ(mkfifo(dir.File("plan_new.csv").c_str(), 0444), 0);
+       return "plan.csv"s;
+     },
+     "plan_new.csv", EACCES, std::nullopt, true, true},
+    // No file call opens a socket, as cp finds; it stays a socket.
+    {"OutputIsASocket",
+     [](const TempDir& dir) {
+       EXPECT_TRUE(MakeSocket(dir.File("plan_new.csv")));
+       return "plan.csv"s;
+     },
+     "plan_new.csv", ENXIO, std::nullopt, false, true},
     {"OutputNameTooLong",
      [](const TempDir& dir) {
        std::string name = std::string(251, 'p') + ".csv";
@@ -158,6 +186,8 @@ std::map<std::string, std::string> Snapshot(const TempDir& dir) {
       entries[name] = "<link>";
     } else if (std::filesystem::is_fifo(path)) {
       entries[name] = "<fifo>";
+    } else if (std::filesystem::is_socket(path)) {
+      entries[name] = "<socket>";
     } else if (std::filesystem::is_directory(path)) {
       entries[name] = "<directory>";
     } else if (std::ifstream(path)) {

@@ -3,6 +3,10 @@
 // What the end-to-end tests of the built program share: the texts it
 // prints, and plans to feed it.
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
@@ -50,6 +54,23 @@ inline bool MemoryIsWatched() {
 #endif
 #endif
   return std::getenv("RUNGWELL_TEST_WRAPPER") != nullptr;
+}
+
+// A socket bound at path, which stays there once its descriptor is closed;
+// false where it could not be made.
+inline bool MakeSocket(const std::string& path) {
+  sockaddr_un address{};
+  if (path.size() >= sizeof address.sun_path) {
+    return false;
+  }
+  address.sun_family = AF_UNIX;
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+  const bool bound = fd >= 0 && bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+  if (fd >= 0) {
+    close(fd);
+  }
+  return bound;
 }
 
 }  // namespace rungwell::testing

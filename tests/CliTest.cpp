@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -154,6 +155,7 @@ bool WaitForOutput(pid_t pid, long long minimumSize) {
 
 // However the run ends while its output is under way, the folder holds
 // exactly what it held before: the earlier output intact, no stray file.
+// So does the folder of a file that a link at the output's path names.
 TEST(Cli, EndedMidRunLeavesTheFolderAsItWas) {
   const std::string line = "1,\"Task, part\",owner,2026-01-01,2026-02-01,3,notes\n";
   std::string lines;
@@ -177,35 +179,48 @@ TEST(Cli, EndedMidRunLeavesTheFolderAsItWas) {
        indented - static_cast<long long>(OutputBufferSize + ReadBlockSize), HardestEnd},
       {"Ctrl-C mid-run", lines.substr(0, lines.size() / 2), 1, SIGINT},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.moment);
-    TempDir dir;
-    const std::string fifo = dir.File("feed.csv");
-    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    WriteFile(dir.File("feed_new.csv"), "an earlier output\n");
-    const std::string program = testing::ProgramPath();
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      // As from a terminal: a test run started in the background of a script
-      // ignores Ctrl-C, and the program would keep it so.
-      (void)signal(SIGINT, SIG_DFL);
-      execl(program.c_str(), program.c_str(), fifo.c_str(), static_cast<char*>(nullptr));
-      _exit(127);
+  for (const bool throughLink : {false, true}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.moment + (throughLink ? " through a link"s : ""s));
+      TempDir dir;
+      const std::string fifo = dir.File("feed.csv");
+      ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+      const std::string earlier = throughLink ? dir.File("sub/feed_new.csv") : dir.File("feed_new.csv");
+      if (throughLink) {
+        ASSERT_EQ(mkdir(dir.File("sub").c_str(), 0755), 0);
+        ASSERT_EQ(symlink("sub/feed_new.csv", dir.File("feed_new.csv").c_str()), 0);
+      }
+      WriteFile(earlier, "an earlier output\n");
+      const std::string program = testing::ProgramPath();
+      const pid_t child = fork();
+      ASSERT_GE(child, 0);
+      if (child == 0) {
+        // As from a terminal: a test run started in the background of a script
+        // ignores Ctrl-C, and the program would keep it so.
+        (void)signal(SIGINT, SIG_DFL);
+        execl(program.c_str(), program.c_str(), fifo.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+      }
+      // The pipe stays open, so the program waits for more with its output
+      // under way and what was fed converted.
+      const int feed = open(fifo.c_str(), O_WRONLY);
+      ASSERT_GE(feed, 0);
+      ASSERT_EQ(write(feed, c.fed.data(), c.fed.size()), static_cast<ssize_t>(c.fed.size()));
+      EXPECT_TRUE(WaitForOutput(child, c.writtenFirst));
+      kill(child, c.signalNumber);
+      int status = 0;
+      waitpid(child, &status, 0);
+      close(feed);
+      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signalNumber) << "status " << status;
+      if (throughLink) {
+        EXPECT_EQ(dir.Entries(), (Names{"feed.csv", "feed_new.csv", "sub"}));
+        EXPECT_TRUE(std::filesystem::is_symlink(dir.File("feed_new.csv")));
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.File("sub")), {}), 1);
+      } else {
+        EXPECT_EQ(dir.Entries(), (Names{"feed.csv", "feed_new.csv"}));
+      }
+      EXPECT_EQ(ReadFile(earlier), "an earlier output\n");
     }
-    // The pipe stays open, so the program waits for more with its output
-    // under way and what was fed converted.
-    const int feed = open(fifo.c_str(), O_WRONLY);
-    ASSERT_GE(feed, 0);
-    ASSERT_EQ(write(feed, c.fed.data(), c.fed.size()), static_cast<ssize_t>(c.fed.size()));
-    EXPECT_TRUE(WaitForOutput(child, c.writtenFirst));
-    kill(child, c.signalNumber);
-    int status = 0;
-    waitpid(child, &status, 0);
-    close(feed);
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signalNumber) << "status " << status;
-    EXPECT_EQ(dir.Entries(), (Names{"feed.csv", "feed_new.csv"}));
-    EXPECT_EQ(ReadFile(dir.File("feed_new.csv")), "an earlier output\n");
   }
 }
 

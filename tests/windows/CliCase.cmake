@@ -701,6 +701,61 @@ elseif(CASE STREQUAL "output_that_is_the_input")
     "Rungwell: standard output: is the input itself; the output must go to another file")
   expect_file("${WORK}/plan.csv" "${plan}")
 
+elseif(CASE STREQUAL "output_that_is_a_device")
+  # NUL, the usual way to throw output away, takes it and stays a device:
+  # no file of that name, or any other, appears.
+  file(WRITE "${WORK}/plan.csv" "1,a,b,c,d,2\n")
+  listing(before)
+  foreach(device NUL nul)
+    run(-o ${device} plan.csv)
+    expect_success()
+    expect_equal("standard output for -o ${device}" "${OUT}" "")
+    listing(after)
+    expect_equal("folder after -o ${device}" "${after}" "${before}")
+  endforeach()
+  # A named pipe gets every byte, through the writer thread too: a helper is
+  # its server, and keeps what came. The program starts once it waits.
+  execute_process(COMMAND sh -c [[
+      yes 1,a,b,c,d,3 | head -n 200000 >large.csv
+      yes '    1,a,b,c,d,3' | head -n 200000 >large.expected
+    ]] WORKING_DIRECTORY "${WORK}" COMMAND_ERROR_IS_FATAL ANY)
+  execute_process(
+    COMMAND sh -c [[
+      helper=$1
+      program=$2
+      shift 2
+      "$@" "$helper" pipe rungwell-test received.csv ready &
+      server=$!
+      tries=0
+      until [ -e ready ]; do
+        tries=$((tries + 1))
+        if [ "$tries" -gt 600 ]; then
+          echo "the pipe's server never started" >&2
+          exit 1
+        fi
+        sleep 0.05
+      done
+      "$@" "$program" -o '\\.\pipe\rungwell-test' large.csv
+      status=$?
+      wait "$server" || echo "the pipe's server failed" >&2
+      exit "$status"
+    ]] serve "${MESSAGES}" "${PROGRAM}" ${EMULATOR}
+    WORKING_DIRECTORY "${WORK}"
+    RESULT_VARIABLE RC OUTPUT_VARIABLE OUT ERROR_VARIABLE ERR TIMEOUT 60)
+  expect_success()
+  execute_process(COMMAND cmp received.csv large.expected WORKING_DIRECTORY "${WORK}" RESULT_VARIABLE differ)
+  expect_equal("bytes the pipe's server received" "${differ}" "0")
+  # A pipe that no server offers fails in Windows' words, and leaves nothing.
+  file(REMOVE "${WORK}/ready" "${WORK}/received.csv" "${WORK}/large.csv" "${WORK}/large.expected")
+  listing(before)
+  set(nobody [[\\.\pipe\rungwell-nobody]])
+  run(-o "${nobody}" plan.csv)
+  expect_equal("exit status for a pipe with no server" "${RC}" "1")
+  system_message(not_found 2)
+  expect_message("message for a pipe with no server" "${ERR}" "Rungwell: ${nobody}: ${not_found}")
+  listing(after)
+  expect_equal("folder after a pipe with no server" "${after}" "${before}")
+
 else()
   message(FATAL_ERROR "unknown case ${CASE}")
 endif()

@@ -1,6 +1,9 @@
 // Prints FormatMessageW's text for a Win32 error code as it comes, in UTF-8,
 // so that the Windows cases can compare Rungwell's messages with it:
 //   rungwell_test_helper CODE
+// Or serves one client of the named pipe \\.\pipe\NAME, once the empty file
+// READY shows that it waits, and keeps every byte that came in RECEIVED:
+//   rungwell_test_helper pipe NAME RECEIVED READY
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -9,7 +12,39 @@
 #include <cstdlib>
 #include <string>
 
+namespace {
+
+int ServePipe(const std::string& name, const char* received, const char* ready) {
+  HANDLE pipe = CreateNamedPipeA(("\\\\.\\pipe\\" + name).c_str(), PIPE_ACCESS_INBOUND,
+                                 PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 0, 65536, 0, nullptr);
+  if (pipe == INVALID_HANDLE_VALUE) {
+    return 1;
+  }
+  FILE* mark = std::fopen(ready, "wb");
+  if (mark == nullptr || std::fclose(mark) != 0) {
+    return 1;
+  }
+  if (ConnectNamedPipe(pipe, nullptr) == 0 && GetLastError() != ERROR_PIPE_CONNECTED) {
+    return 1;
+  }
+  // Until the client closes its end, which ends the reads with ERROR_BROKEN_PIPE.
+  std::string got;
+  char chunk[65536];
+  DWORD count = 0;
+  while (ReadFile(pipe, chunk, sizeof chunk, &count, nullptr) != 0 || GetLastError() == ERROR_MORE_DATA) {
+    got.append(chunk, count);
+  }
+  (void)CloseHandle(pipe);
+  FILE* out = std::fopen(received, "wb");
+  return out != nullptr && std::fwrite(got.data(), 1, got.size(), out) == got.size() && std::fclose(out) == 0 ? 0 : 1;
+}
+
+}  // namespace
+
 int main(int argc, char* argv[]) {
+  if (argc == 5 && std::string(argv[1]) == "pipe") {
+    return ServePipe(argv[2], argv[3], argv[4]);
+  }
   wchar_t* text = nullptr;
   const DWORD size =
       argc != 2
