@@ -554,6 +554,29 @@ elseif(CASE STREQUAL "options_choose_column_and_separator")
   expect_file("${WORK}/separator.csv" "${excel}")
   expect_no_temporary_files()
 
+elseif(CASE STREQUAL "levels_where_exports_keep_them")
+  # Excel in a German locale: the level where the first line names it, past
+  # a date in the sixth field; one line on standard error says so.
+  set(german "Nr.;Name;Anfang;Dauer;Vorg;Ende;Gliederungsebene\r\n1;Umzug;04.01.2027;60;;26.03.2027;1\r\n2;Standort;04.01.2027;7;;13.01.2027;2\r\n")
+  file(WRITE "${WORK}/german.csv" "${german}")
+  run(german.csv)
+  expect_equal("exit status" "${RC}" "0")
+  expect_message("the note" "${ERR}" "Rungwell: german.csv: the levels are read from column 6, \"Gliederungsebene\", as the first line names it (--level-column 5 reads column 5)")
+  expect_file("${WORK}/german_new.csv" "Nr.;Name;Anfang;Dauer;Vorg;Ende;Gliederungsebene\r\n1;Umzug;04.01.2027;60;;26.03.2027;1\r\n  2;Standort;04.01.2027;7;;13.01.2027;2\r\n")
+  # Outline numbers, asked for.
+  file(WRITE "${WORK}/wbs.csv" "1,Move\r\n1.1,Pack\r\n1.1.2,Label\r\n")
+  run(--outline-numbers -c 0 wbs.csv)
+  expect_success()
+  expect_file("${WORK}/wbs_new.csv" "1,Move\r\n  1.1,Pack\r\n    1.1.2,Label\r\n")
+  # Cells that go on over lines, as Alt+Enter makes them in Excel: only a
+  # record's first line is indented.
+  set(cells "ID,Task,Owner,Start,Finish,Level\r\n2,\"Visit sites\nnorth, east, harbour, old town, 3 more\",a,b,c,3\r\n")
+  file(WRITE "${WORK}/cells.csv" "${cells}")
+  run(--multiline cells.csv)
+  expect_success()
+  expect_file("${WORK}/cells_new.csv" "ID,Task,Owner,Start,Finish,Level\r\n    2,\"Visit sites\nnorth, east, harbour, old town, 3 more\",a,b,c,3\r\n")
+  expect_no_temporary_files()
+
 elseif(CASE STREQUAL "standard_input_to_standard_output")
   # Standard input and output must be binary: CR LF stays CR LF, an LF alone
   # does not become CR LF, and Ctrl-Z does not end the input.
