@@ -22,12 +22,6 @@ static_assert(BufferSlack >= CopySlack, "the conversion may copy past the ends o
 // which is then read a block at a time.
 constexpr std::size_t DialectChunk = LineEndWindow;
 
-// How many pending bytes of a regular file are kept rather than read again:
-// a line's start cut by a block's edge is far shorter, and copying it costs
-// less than a system call. (Half a block at most, so that the tiny blocks of
-// the tests read longer runs again.)
-constexpr std::size_t KeptRun = std::min<std::size_t>(std::size_t{64} << 10, ReadBlockSize / 2);
-
 // The output file as the conversion's sink.
 class FileSink final : public ByteSink {
  public:

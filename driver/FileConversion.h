@@ -3,6 +3,8 @@
 // The conversion of one file: the loop that reads the input's blocks, has
 // the rules of csv/ put its lines together, and hands them to the output.
 
+#include <algorithm>
+#include <cstddef>
 #include <vector>
 
 #include "csv/Dialect.h"
@@ -14,6 +16,12 @@
 #include "io/OutputFile.h"
 
 namespace rungwell {
+
+// How many pending bytes of a regular file are kept rather than read again:
+// a line's start cut by a block's edge is far shorter, and copying it costs
+// less than a system call. (Half a block at most, so that the tiny blocks of
+// the tests read longer runs again.)
+inline constexpr std::size_t KeptRun = std::min<std::size_t>(std::size_t{64} << 10, ReadBlockSize / 2);
 
 // What a conversion found, for telling the user about it.
 struct ConversionReport {

@@ -280,5 +280,20 @@ TEST(LineConverter, GivesTheSameOutputHoweverThePiecesAreCut) {
     }
   }
 }
+// A line whose level comes in the next block leaves its start pending when
+// its block goes: up to KeptRun bytes are kept, more are read again from
+// the file. At the bound and on either side of it, every byte comes out.
+TEST(ConvertLines, KeepsOrReadsAgainALinesStartAtTheBound) {
+  for (const std::size_t pending : {KeptRun - 1, KeptRun, KeptRun + 1}) {
+    // The line starts pending bytes before the first block's end, and its
+    // level field starts in the next block.
+    const std::string before = std::string(ReadBlockSize - pending - 1, 'x') + "\n";
+    const std::string late = std::string(pending, 'y') + ",b,c,d,e,3\n";
+    const std::string input = before + late + "1,a,b,c,d,2\n";
+    EXPECT_TRUE(testing::SameBytes(Convert(input), before + "    " + late + "  1,a,b,c,d,2\n"))
+        << pending << " bytes pending";
+  }
+}
+
 }  // namespace
 }  // namespace rungwell

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 #include "csv/DialectDetector.h"
@@ -241,6 +242,118 @@ TEST(DialectDetector, KeepsTheColumnGiven) {
     EXPECT_EQ(plain::Detect(start, c.layout).levelForm, c.form) << c.name;
     EXPECT_EQ(detector.Origin().source, c.source) << c.name;
     EXPECT_EQ(detector.Origin().name, Units(c.name.begin(), c.name.end())) << c.name;
+  }
+}
+
+// Where the column named is sought: after a sep= line, up to the 64 Ki
+// characters' bound in 8-bit and in 16-bit text, by a name whose last
+// character is beyond ASCII.
+TEST(DialectDetector, FindsTheColumnNamedUpToItsBounds) {
+  const auto utf16le = [](const std::u16string& text) {
+    std::string out = "\xFF\xFE";
+    for (const char16_t c : text) {
+      out += {static_cast<char>(c & 0xFFU), static_cast<char>(c >> 8U)};
+    }
+    return out;
+  };
+  // A first line whose name "Level" ends at the given character, counted from 1.
+  const auto endingAt = [](std::size_t last) { return std::u16string(last - 6, u'x') + u",Level\n1,2\n"; };
+  const auto narrow = [](const std::u16string& text) { return std::string(text.begin(), text.end()); };
+  struct Case {
+    const char* name;
+    std::string start;
+    std::string wanted;
+    std::optional<unsigned> column;
+    std::uint16_t separator = ',';
+  };
+  const Case cases[] = {
+      {"the line after a sep= line", "sep=;\nID;a;b;Level;c\n1;x;y;3;z\n", "Level", 3, ';'},
+      {"the line after a sep= line with CR LF", "sep=;\r\nID;a;b;Level;c\r\n", "level", 3, ';'},
+      {"8-bit, the name's last character the last looked at", narrow(endingAt(HeaderLimit)), "Level", 1},
+      {"8-bit, one past it", narrow(endingAt(HeaderLimit + 1)), "Level", std::nullopt},
+      {"UTF-16, the name's last character the last looked at", utf16le(endingAt(HeaderLimit)), "Level", 1},
+      {"UTF-16, one past it", utf16le(endingAt(HeaderLimit + 1)), "Level", std::nullopt},
+      {"UTF-16, far past 32 Ki characters", utf16le(endingAt(40000)), "Level", 1},
+      {"a name whose last character is beyond ASCII", utf16le(u"ID\tGliederungsebene \u00DC\r\n"),
+       "Gliederungsebene \xC3\x9C", 1, '\t'},
+      {"a name that is that character alone", utf16le(u"ID;\u00E9\r\n"), "\xC3\xA9", 1, ';'},
+  };
+  for (const Case& c : cases) {
+    LayoutChoice layout;
+    layout.levelName = c.wanted;
+    LayoutProblem plainProblem = LayoutProblem::None;
+    const Dialect plainly = plain::Detect(c.start, layout, &plainProblem);
+    EXPECT_EQ(plainProblem == LayoutProblem::None, c.column.has_value()) << c.name;
+    for (const std::size_t piece : {c.start.size(), std::size_t{4093}}) {
+      DialectDetector detector(layout);
+      for (std::size_t at = 0; at < c.start.size() && !detector.Decided(); at += piece) {
+        detector.Feed(std::string_view(c.start).substr(at, piece));
+      }
+      if (!detector.Decided()) {
+        detector.End();
+      }
+      ASSERT_EQ(detector.Problem() == LayoutProblem::None, c.column.has_value()) << c.name;
+      if (c.column) {
+        EXPECT_EQ(detector.Result().levelColumn, *c.column) << c.name;
+        EXPECT_EQ(detector.Result().separator, c.separator) << c.name;
+        EXPECT_EQ(plainly.levelColumn, *c.column) << c.name;
+      }
+    }
+  }
+}
+
+// A separator given beyond ASCII is its byte in 8-bit text without a mark,
+// and no character of its own where a UTF-8 mark says the bytes are UTF-8,
+// nor beyond U+00FF in any 8-bit text; in UTF-16 it is its unit.
+TEST(DialectDetector, TakesASeparatorBeyondAsciiWhereItIsOneCharacter) {
+  struct Case {
+    const char* name;
+    std::string start;
+    std::uint16_t separator;
+    LayoutProblem problem;
+  };
+  const Case cases[] = {
+      {"a section sign in cp1252",
+       "a\xA7"
+       "b\xA7"
+       "c\n",
+       0xA7, LayoutProblem::None},
+      {"an accent in cp1252",
+       "a\xE9"
+       "b\n",
+       0xE9, LayoutProblem::None},
+      {"an accent after a UTF-8 mark",
+       "\xEF\xBB\xBF"
+       "a\xC3\xA9"
+       "b\n",
+       0xE9, LayoutProblem::SeparatorNotOneByte},
+      {"ASCII after a UTF-8 mark",
+       "\xEF\xBB\xBF"
+       "a|b\n",
+       '|', LayoutProblem::None},
+      {"a euro sign in 8-bit text",
+       "a\x80"
+       "b\n",
+       0x20AC, LayoutProblem::SeparatorNotOneByte},
+      {"a euro sign in UTF-16",
+       "\xFF\xFE"
+       "a\0\xAC\x20"
+       "b\0",
+       0x20AC, LayoutProblem::None},
+  };
+  for (const Case& c : cases) {
+    LayoutChoice layout;
+    layout.separator = c.separator;
+    DialectDetector detector(layout);
+    detector.Feed(c.start);
+    detector.End();
+    LayoutProblem plainProblem = LayoutProblem::None;
+    (void)plain::Detect(c.start, layout, &plainProblem);
+    EXPECT_EQ(detector.Problem(), c.problem) << c.name;
+    EXPECT_EQ(plainProblem, c.problem) << c.name;
+    if (c.problem == LayoutProblem::None) {
+      EXPECT_EQ(detector.Result().separator, c.separator) << c.name;
+    }
   }
 }
 
