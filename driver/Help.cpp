@@ -61,14 +61,17 @@ std::string HelpText(const LayoutChoice& layout) {
          "\n"
          "Indents each line of a comma-separated plan by its level: two spaces for\n"
          "each level above 1. The copy goes beside the file, with _new before the\n"
-         "extension: plan.csv gives plan_new.csv. Several files may be given"
 #ifdef _WIN32
-         ", and\n"
-         "wildcards such as *.csv. A file named - is standard input, converted to\n"
-         "standard output.\n"
+         "extension: plan.csv gives plan_new.csv. Several files may be given, and\n"
+         "wildcards such as *.csv.\n"
+         "A file named - is standard input, converted to standard output. Any\n"
+         "other argument that starts with - must be an option: name a file such as\n"
+         "-x.csv after --, or as .\\-x.csv. Other than /?, one starting with / is a path.\n"
 #else
-         ".\n"
-         "A file named - is standard input, converted to standard output.\n"
+         "extension: plan.csv gives plan_new.csv. Several files may be given.\n"
+         "A file named - is standard input, converted to standard output. Any\n"
+         "other argument that starts with - must be an option: name a file such as\n"
+         "-x.csv after --, or as ./-x.csv.\n"
 #endif
          "\n" +
          OptionList() +
