@@ -170,7 +170,14 @@ const std::vector<Option>& Options() {
       {Kind::Value, "-c", "--level-column", "", "N|NAME",
        "the level's column: its index, counted from 0,\nor its name in the first line", SetLevelColumn},
       {Kind::Value, "-d", "--separator", "", "X", "fields are separated by X (one character, or tab)", SetSeparator},
-      {Kind::Value, "-o", "--output", "", "PATH", "where the output of the one file given goes;\n- is standard output",
+      {Kind::Value, "-o", "--output", "", "PATH",
+       "the output of the one file given, or a folder\nfor every file's output (an existing one, or\n"
+#ifdef _WIN32
+       "PATH\\"
+#else
+       "PATH/"
+#endif
+       "); - is standard output",
        SetOutput},
       {Kind::Request, "-h", "--help", "/?", "", "this help", AskForHelp},
       {Kind::Request, "", "--version", "", "", "the version", AskForVersion},

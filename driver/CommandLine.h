@@ -24,7 +24,7 @@ struct CommandLine {
   Request request = Request::Usage;
   std::vector<std::string> files;     // to convert, in the order given; "-" is standard input
   LayoutChoice layout;                // the level column and the separator, where given
-  std::optional<std::string> output;  // --output: the one file's output; "-" is standard output
+  std::optional<std::string> output;  // --output: the one file's output, or their folder; "-" is standard output
   std::string outputOption;           // how --output was written, for messages
   std::string mistake;                // what is wrong with the command line, for Mistake
 };

@@ -63,15 +63,16 @@ std::string HelpText(const LayoutChoice& layout) {
          "each level above 1. The copy goes beside the file, with _new before the\n"
 #ifdef _WIN32
          "extension: plan.csv gives plan_new.csv. Several files may be given, and\n"
-         "wildcards such as *.csv.\n"
+         "wildcards such as *.csv; one that is the output of another is skipped.\n"
          "A file named - is standard input, converted to standard output. Any\n"
          "other argument that starts with - must be an option: name a file such as\n"
          "-x.csv after --, or as .\\-x.csv. Other than /?, one starting with / is a path.\n"
 #else
-         "extension: plan.csv gives plan_new.csv. Several files may be given.\n"
-         "A file named - is standard input, converted to standard output. Any\n"
-         "other argument that starts with - must be an option: name a file such as\n"
-         "-x.csv after --, or as ./-x.csv.\n"
+         "extension: plan.csv gives plan_new.csv. Several files may be given; one\n"
+         "that is the output of another is skipped. A file named - is standard\n"
+         "input, converted to standard output. Any other argument that starts\n"
+         "with - must be an option: name a file such as -x.csv after --, or as\n"
+         "./-x.csv.\n"
 #endif
          "\n" +
          OptionList() +

@@ -257,6 +257,7 @@ TEST(Cli, CommandLineMistakesConvertNothing) {
       {{"p.csv", "-x"}, "unknown option -x"},
       {{"-c", "-1", "p.csv"}, "option -c takes a column from 0 to 65535, not -1"},
       {{"--help=x", "p.csv"}, "option --help takes no value"},
+      {{"-o", "./", "-", "p.csv"}, "option -o names a folder, and standard input has no name to give its output there"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.args));
