@@ -2,7 +2,6 @@
 # README.txt and LICENSE.txt beside it, to unpack anywhere. Elsewhere: a
 # tarball and a Debian package that install /usr/bin/Rungwell, the lower-case
 # rungwell beside it, the manual page and the docs.
-include(GNUInstallDirs)
 
 set(RUNGWELL_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
 
@@ -17,7 +16,7 @@ if(WIN32)
 else()
   # Debian keeps a package's docs under the package's own name, which is in
   # lower case, and wants its license there as "copyright".
-  set(docs ${CMAKE_INSTALL_DATAROOTDIR}/doc/rungwell)
+  set(docs ${RUNGWELL_DOCS_DIR})
   install(TARGETS Rungwell RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES README.md DESTINATION ${docs})
   install(FILES LICENSE DESTINATION ${docs} RENAME copyright)

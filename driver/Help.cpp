@@ -4,6 +4,10 @@
 #include <string_view>
 #include <vector>
 
+#ifndef _WIN32
+#include <filesystem>
+#endif
+
 #include "driver/CommandLine.h"
 
 namespace rungwell {
@@ -48,6 +52,21 @@ std::string OptionList() {
   return list;
 }
 
+#ifndef _WIN32
+// Where this installation put the docs, found from where the program is, so
+// that a copy under /usr/local names its own; empty where there are none
+// (a build that was never installed).
+std::string DocumentationFolder() {
+  std::error_code error;
+  const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (error) {
+    return {};
+  }
+  const std::filesystem::path folder = (program.parent_path() / RUNGWELL_DOCS_FROM_PROGRAM).lexically_normal();
+  return std::filesystem::is_regular_file(folder / "README.md", error) ? folder.string() : std::string();
+}
+#endif
+
 }  // namespace
 
 std::string UsageText(const LayoutChoice& layout) {
@@ -57,6 +76,9 @@ std::string UsageText(const LayoutChoice& layout) {
 }
 
 std::string HelpText(const LayoutChoice& layout) {
+#ifndef _WIN32
+  const std::string documentation = DocumentationFolder();
+#endif
   return UsageText(layout) +
          "\n"
          "Indents each line of a comma-separated plan by its level: two spaces for\n"
@@ -81,7 +103,10 @@ std::string HelpText(const LayoutChoice& layout) {
 #ifdef _WIN32
          ". More in README.txt, beside Rungwell.exe.\n";
 #else
-         ". More in README.md (in /usr/share/doc/rungwell when installed).\n";
+         ". More in " +
+         (documentation.empty() ? std::string("README.md, which comes with the sources")
+                                : documentation + "/README.md") +
+         ".\n";
 #endif
 }
 

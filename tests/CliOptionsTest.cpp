@@ -68,6 +68,27 @@ TEST(Cli, OptionsAndFilesThatLookLikeThem) {
   }
 }
 
+// The help names the docs where the installation put them, found from
+// where the program is (through a link to it too): a package's under /usr,
+// cmake --install's under /usr/local. A build never installed has none.
+TEST(Cli, HelpNamesTheDocsWhereTheInstallationPutThem) {
+  TempDir prefix;
+  const std::filesystem::path bin = prefix.File("bin");
+  std::filesystem::create_directories(bin);
+  std::filesystem::copy_file(ProgramPath(), bin / "Rungwell");
+  std::filesystem::create_symlink("Rungwell", bin / "rungwell");
+  RunOptions options;
+  options.args = {"--help"};
+  options.program = (bin / "rungwell").string();
+  const std::string pointer = "\nRungwell " RUNGWELL_VERSION ". More in ";
+  EXPECT_NE(RunProgram(options).out.find(pointer + "README.md, which comes with the sources.\n"), std::string::npos);
+  const std::filesystem::path docs = (bin / RUNGWELL_DOCS_FROM_PROGRAM).lexically_normal();
+  std::filesystem::create_directories(docs);
+  WriteFile((docs / "README.md").string(), "");
+  const RunResult run = RunProgram(options);
+  EXPECT_NE(run.out.find(pointer + (docs / "README.md").string() + ".\n"), std::string::npos) << run.out;
+}
+
 // What each option does. Paths are relative to the folder the program runs
 // in, as messages name them.
 TEST(Cli, OptionsChooseTheColumnTheSeparatorAndTheOutput) {
