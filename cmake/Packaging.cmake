@@ -1,7 +1,7 @@
 # What a user downloads. On Windows: a zip holding Rungwell.exe with its
 # README.txt and LICENSE.txt beside it, to unpack anywhere. Elsewhere: a
 # tarball and a Debian package that install /usr/bin/Rungwell, the lower-case
-# rungwell beside it, the manual page and the docs.
+# rungwell beside it, the manual page, the docs and the bash completion.
 
 set(RUNGWELL_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
 
@@ -59,6 +59,18 @@ else()
     file(CREATE_LINK rungwell.1.gz ${staged}/man1/Rungwell.1.gz SYMBOLIC)
     install(FILES ${staged}/bin/rungwell DESTINATION ${CMAKE_INSTALL_BINDIR})
     install(FILES ${staged}/man1/Rungwell.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  endif()
+
+  # bash-completion loads a command's completion, when first wanted, from the
+  # file of the command's name in this folder of each of the system's data
+  # folders (/usr/local/share and /usr/share unless XDG_DATA_DIRS says
+  # otherwise); the one script serves both names.
+  set(completions ${CMAKE_INSTALL_DATAROOTDIR}/bash-completion/completions)
+  install(FILES ${RUNGWELL_COMPLETION} DESTINATION ${completions})
+  if(NOT APPLE)
+    file(MAKE_DIRECTORY ${staged}/completions)
+    file(CREATE_LINK rungwell ${staged}/completions/Rungwell SYMBOLIC)
+    install(FILES ${staged}/completions/Rungwell DESTINATION ${completions})
   endif()
 
   set(CPACK_GENERATOR TGZ DEB)

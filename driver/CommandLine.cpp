@@ -169,7 +169,8 @@ const std::vector<Option>& Options() {
   static const std::vector<Option> options = {
       {Kind::Value, "-c", "--level-column", "", "N|NAME",
        "the level's column: its index, counted from 0,\nor its name in the first line", SetLevelColumn},
-      {Kind::Value, "-d", "--separator", "", "X", "fields are separated by X (one character, or tab)", SetSeparator},
+      {Kind::Value, "-d", "--separator", "", "X", "fields are separated by X (one character, or tab)", SetSeparator,
+       false, "tab"},
       {Kind::Value, "-o", "--output", "", "PATH",
        "the output of the one file given, or a folder\nfor every file's output (an existing one, or\n"
 #ifdef _WIN32
@@ -178,7 +179,7 @@ const std::vector<Option>& Options() {
        "PATH/"
 #endif
        "); - is standard output",
-       SetOutput},
+       SetOutput, true},
       {Kind::Request, "-h", "--help", "/?", "", "this help", AskForHelp},
       {Kind::Request, "", "--version", "", "", "the version", AskForVersion},
       {Kind::EndOfOptions, "", "--", "", "", "ends the options: every argument after it is a file", nullptr},

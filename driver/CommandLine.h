@@ -48,6 +48,10 @@ struct Option {
   // a flag) and the option as it was written: the mistake it finds in the
   // value, if any.
   std::string (*apply)(CommandLine& command, std::string_view value, std::string_view written);
+  // What a shell's completion offers for the value: files and folders, or
+  // these words (separated by spaces); neither where the value is typed.
+  bool completesPaths = false;
+  std::string_view completionWords = {};
 };
 
 // Every option, in the order the help lists them: the parser and the help
