@@ -38,20 +38,37 @@ Folder Contents(const TempDir& dir) {
   return contents;
 }
 
+// A run in a folder of its own, made as before gives it, and what it must
+// leave there.
+struct Case {
+  const char* name;
+  Names args;
+  Folder before;
+  int status;
+  std::string err;
+  Folder after;
+};
+
+void ExpectRun(const Case& c) {
+  SCOPED_TRACE(c.name);
+  TempDir dir;
+  Fill(dir, c.before);
+  RunOptions options;
+  options.args = c.args;
+  options.workingDirectory = dir.Path();
+  const RunResult run = RunProgram(options);
+  EXPECT_EQ(run.exitStatus, c.status);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, c.err);
+  EXPECT_EQ(Contents(dir), c.after);
+}
+
 // With -o naming a folder, every file's output goes into it under its usual
 // name. Paths are relative to the folder the program runs in, as messages
 // name them.
 TEST(Cli, OutputFolderTakesEveryFilesOutput) {
   const std::string a = "1,a,b,c,d,2\n";
   const std::string b = "1,a,b,c,d,3\n";
-  struct Case {
-    const char* name;
-    Names args;
-    Folder before;
-    int status;
-    std::string err;
-    Folder after;
-  };
   const Case cases[] = {
       {"a folder that exists",
        {"-o", "out", "a.csv", "sub/b.csv"},
@@ -90,17 +107,7 @@ TEST(Cli, OutputFolderTakesEveryFilesOutput) {
        {{"x/", ""}, {"x/a.csv", a}, {"y/", ""}, {"y/a.csv", b}, {"out/", ""}, {"out/a_new.csv", "  " + a}}},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    TempDir dir;
-    Fill(dir, c.before);
-    RunOptions options;
-    options.args = c.args;
-    options.workingDirectory = dir.Path();
-    const RunResult run = RunProgram(options);
-    EXPECT_EQ(run.exitStatus, c.status);
-    EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err, c.err);
-    EXPECT_EQ(Contents(dir), c.after);
+    ExpectRun(c);
   }
 }
 
@@ -112,63 +119,52 @@ TEST(Cli, RunLeavesItsOwnOutputsAlone) {
   const std::string converted = "  " + plan;
   const std::string twice = "    " + plan;
   const std::string skipped = ": skipped: it is the output of plan.csv in this run\n";
-  struct Case {
-    const char* name;
-    Names args;
-    Folder before;
-    std::string err;
-    Folder after;
-    int status = 0;
-  };
   const Case cases[] = {
       {"a second run over both",
        {"plan.csv", "plan_new.csv"},
        {{"plan.csv", plan}, {"plan_new.csv", converted}},
+       0,
        "Rungwell: plan_new.csv" + skipped,
        {{"plan.csv", plan}, {"plan_new.csv", converted}}},
       {"the output named first",
        {"plan_new.csv", "plan.csv"},
        {{"plan.csv", plan}, {"plan_new.csv", "earlier\n"}},
+       0,
        "Rungwell: plan_new.csv" + skipped,
        {{"plan.csv", plan}, {"plan_new.csv", converted}}},
       {"the output by another name, not there yet",
        {"plan.csv", "./plan_new.csv"},
        {{"plan.csv", plan}},
+       0,
        "Rungwell: ./plan_new.csv" + skipped,
        {{"plan.csv", plan}, {"plan_new.csv", converted}}},
       {"the output in a folder",
        {"-o", "out", "plan.csv", "out/plan_new.csv"},
        {{"plan.csv", plan}, {"out/plan_new.csv", "earlier\n"}},
+       0,
        "Rungwell: out/plan_new.csv" + skipped,
        {{"plan.csv", plan}, {"out/", ""}, {"out/plan_new.csv", converted}}},
       {"an output named alone",
        {"plan_new.csv"},
        {{"plan_new.csv", converted}},
+       0,
        "",
        {{"plan_new.csv", converted}, {"plan_new_new.csv", twice}}},
       {"the same file twice",
        {"plan.csv", "plan.csv"},
        {{"plan.csv", plan}},
+       0,
        "",
        {{"plan.csv", plan}, {"plan_new.csv", converted}}},
       {"the output of a file that is not there",
        {"plan.csv", "plan_new.csv"},
        {{"plan_new.csv", converted}},
+       1,
        Message("plan.csv", ENOENT),
-       {{"plan_new.csv", converted}, {"plan_new_new.csv", twice}},
-       1},
+       {{"plan_new.csv", converted}, {"plan_new_new.csv", twice}}},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    TempDir dir;
-    Fill(dir, c.before);
-    RunOptions options;
-    options.args = c.args;
-    options.workingDirectory = dir.Path();
-    const RunResult run = RunProgram(options);
-    EXPECT_EQ(run.exitStatus, c.status);
-    EXPECT_EQ(run.err, c.err);
-    EXPECT_EQ(Contents(dir), c.after);
+    ExpectRun(c);
   }
 }
 
