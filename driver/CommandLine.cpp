@@ -141,9 +141,13 @@ std::string_view Suggestion(std::string_view name, const std::vector<Option>& op
   std::size_t best = 3;
   for (const Option& option : options) {
     for (const std::string_view spelling : {option.shortName, option.longName}) {
+      // Texts whose lengths differ by more are further apart, however long.
+      if (spelling.empty() || folded.size() > spelling.size() + best) {
+        continue;
+      }
       const std::size_t letters = spelling.size() - std::min(spelling.find_first_not_of('-'), spelling.size());
       const std::size_t distance = EditDistance(folded, Folded(spelling));
-      if (!spelling.empty() && distance <= letters / 3 && distance < best) {
+      if (distance <= letters / 3 && distance < best) {
         nearest = spelling;
         best = distance;
       }
