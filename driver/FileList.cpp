@@ -48,8 +48,12 @@ std::string FileKey(const std::string& path) {
     }
   }
   // The names of Windows' file systems ignore case.
-  (void)LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, full.data(), static_cast<int>(full.size()), full.data(),
-                      static_cast<int>(full.size()), nullptr, nullptr, 0);
+  const int length = static_cast<int>(full.size());
+  std::wstring upper(full.size(), L'\0');
+  if (LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, full.c_str(), length, upper.data(), length, nullptr,
+                    nullptr, 0) == length) {
+    full = upper;
+  }
   return "path " + Narrow(full, TextUse::FileName);
 #else
   struct stat info {};

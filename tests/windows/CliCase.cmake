@@ -772,6 +772,14 @@ elseif(CASE STREQUAL "second_wildcard_run_skips_the_first_runs_outputs")
     "Rungwell: PLAN_New.CSV: skipped: it is the output of plan.csv in this run")
   entries_of(entries "${WORK}")
   expect_equal("folder after the output in other letters" "${entries}" "plan.csv;plan_new.csv")
+  # So it is where the output is not there yet.
+  file(REMOVE "${WORK}/plan_new.csv")
+  run(plan.csv PLAN_New.CSV)
+  expect_equal("exit status with a new output in other letters" "${RC}" "0")
+  expect_lines("note with a new output in other letters" "${ERR}"
+    "Rungwell: PLAN_New.CSV: skipped: it is the output of plan.csv in this run")
+  entries_of(entries "${WORK}")
+  expect_equal("folder after a new output in other letters" "${entries}" "plan.csv;plan_new.csv")
 
 else()
   message(FATAL_ERROR "unknown case ${CASE}")
