@@ -112,8 +112,9 @@ TEST(Cli, OutputFolderTakesEveryFilesOutput) {
 }
 
 // A file that another file of the run is written to is skipped, with a
-// note, wherever it comes in the list and whether or not it is there yet.
-// A file that is not there is written to by none.
+// note, wherever it comes in the list and whether or not it is there yet,
+// and so is the output of a file skipped. A file that is not there is
+// written to by none.
 TEST(Cli, RunLeavesItsOwnOutputsAlone) {
   const std::string plan = "1,a,b,c,d,2\n";
   const std::string converted = "  " + plan;
@@ -144,6 +145,13 @@ TEST(Cli, RunLeavesItsOwnOutputsAlone) {
        0,
        "Rungwell: out/plan_new.csv" + skipped,
        {{"plan.csv", plan}, {"out/", ""}, {"out/plan_new.csv", converted}}},
+      {"an older run's output of an output",
+       {"plan.csv", "plan_new.csv", "plan_new_new.csv"},
+       {{"plan.csv", plan}, {"plan_new.csv", converted}, {"plan_new_new.csv", twice}},
+       0,
+       "Rungwell: plan_new.csv" + skipped +
+           "Rungwell: plan_new_new.csv: skipped: it is the output of plan_new.csv in this run\n",
+       {{"plan.csv", plan}, {"plan_new.csv", converted}, {"plan_new_new.csv", twice}}},
       {"an output named alone",
        {"plan_new.csv"},
        {{"plan_new.csv", converted}},
