@@ -1,8 +1,7 @@
 # What a user downloads. On Windows: a zip holding Rungwell.exe with its
 # README.txt and LICENSE.txt beside it, to unpack anywhere. Elsewhere: a
 # tarball and a Debian package that install /usr/bin/Rungwell, the lower-case
-# rungwell beside it, the manual page and the docs.
-include(GNUInstallDirs)
+# rungwell beside it, the manual page, the docs and the bash completion.
 
 set(RUNGWELL_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
 
@@ -17,7 +16,7 @@ if(WIN32)
 else()
   # Debian keeps a package's docs under the package's own name, which is in
   # lower case, and wants its license there as "copyright".
-  set(docs ${CMAKE_INSTALL_DATAROOTDIR}/doc/rungwell)
+  set(docs ${RUNGWELL_DOCS_DIR})
   install(TARGETS Rungwell RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES README.md DESTINATION ${docs})
   install(FILES LICENSE DESTINATION ${docs} RENAME copyright)
@@ -60,6 +59,18 @@ else()
     file(CREATE_LINK rungwell.1.gz ${staged}/man1/Rungwell.1.gz SYMBOLIC)
     install(FILES ${staged}/bin/rungwell DESTINATION ${CMAKE_INSTALL_BINDIR})
     install(FILES ${staged}/man1/Rungwell.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  endif()
+
+  # bash-completion loads a command's completion, when first wanted, from the
+  # file of the command's name in this folder of each of the system's data
+  # folders (/usr/local/share and /usr/share unless XDG_DATA_DIRS says
+  # otherwise); the one script serves both names.
+  set(completions ${CMAKE_INSTALL_DATAROOTDIR}/bash-completion/completions)
+  install(FILES ${RUNGWELL_COMPLETION} DESTINATION ${completions})
+  if(NOT APPLE)
+    file(MAKE_DIRECTORY ${staged}/completions)
+    file(CREATE_LINK rungwell ${staged}/completions/Rungwell SYMBOLIC)
+    install(FILES ${staged}/completions/Rungwell DESTINATION ${completions})
   endif()
 
   set(CPACK_GENERATOR TGZ DEB)

@@ -24,7 +24,7 @@ struct CommandLine {
   Request request = Request::Usage;
   std::vector<std::string> files;     // to convert, in the order given; "-" is standard input
   LayoutChoice layout;                // the level column and the separator, where given
-  std::optional<std::string> output;  // --output: the one file's output; "-" is standard output
+  std::optional<std::string> output;  // --output: the one file's output, or their folder; "-" is standard output
   std::string outputOption;           // how --output was written, for messages
   std::string mistake;                // what is wrong with the command line, for Mistake
 };
@@ -34,7 +34,7 @@ struct CommandLine {
 struct Option {
   enum class Kind {
     Value,         // takes a value, joined to it (-c3, --level-column=3) or as the next argument
-    Flag,          // says something of the files, with no value
+    Flag,          // takes no value: given, it is on
     Request,       // asks for something at once (the help, the version), whatever else is given
     EndOfOptions,  // every argument after it is a file
   };
@@ -44,9 +44,14 @@ struct Option {
   std::string_view alias;      // one more way of writing it, or empty
   std::string_view valueName;  // what the help calls its value
   std::string_view help;       // its line in the help; a line break goes on below it
-  // What it does to the command line, given its value as given and the
-  // option as it was written: the mistake it finds in the value, if any.
+  // What it does to the command line, given its value as given (empty for
+  // a flag) and the option as it was written: the mistake it finds in the
+  // value, if any.
   std::string (*apply)(CommandLine& command, std::string_view value, std::string_view written);
+  // What a shell's completion offers for the value: files and folders, or
+  // these words (separated by spaces); neither where the value is typed.
+  bool completesPaths = false;
+  std::string_view completionWords = {};
 };
 
 // Every option, in the order the help lists them: the parser and the help
@@ -54,12 +59,18 @@ struct Option {
 const std::vector<Option>& Options();
 
 // Reads the arguments after the program's name. Options count only before
-// "--", which ends them and is no file itself; every other argument is a
-// file, one that starts with '-' too, and "-" is standard input. A value
-// follows its option as the next argument, or joined to it; the last one
-// given counts. The first request decides, whatever else is given.
-// Otherwise a missing or empty value, or one that an option refuses, is a
-// mistake. With neither a file nor a request: the usage text.
+// "--", which ends them and is no file itself; there an argument that starts
+// with '-' and is no option is a mistake, so that a misspelt option never
+// converts with the wrong settings (a file so named goes after "--", or as
+// ./-name). Every other argument is a file, and "-" is standard input. A
+// value follows its option as the next argument, or joined to it; the last
+// one given counts. The first request decides, whatever else is given.
+// Otherwise a missing or empty value, one that an option refuses, or a value
+// given to an option that takes none, is a mistake. With neither a file nor
+// a request: the usage text.
 CommandLine ParseCommandLine(int argc, const char* const argv[]);
+
+// The same, with the options of the table given.
+CommandLine ParseCommandLine(int argc, const char* const argv[], const std::vector<Option>& options);
 
 }  // namespace rungwell

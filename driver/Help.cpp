@@ -4,6 +4,10 @@
 #include <string_view>
 #include <vector>
 
+#ifndef _WIN32
+#include <filesystem>
+#endif
+
 #include "driver/CommandLine.h"
 
 namespace rungwell {
@@ -48,6 +52,21 @@ std::string OptionList() {
   return list;
 }
 
+#ifndef _WIN32
+// Where this installation put the docs, found from where the program is, so
+// that a copy under /usr/local names its own; empty where there are none
+// (a build that was never installed).
+std::string DocumentationFolder() {
+  std::error_code error;
+  const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (error) {
+    return {};
+  }
+  const std::filesystem::path folder = (program.parent_path() / RUNGWELL_DOCS_FROM_PROGRAM).lexically_normal();
+  return std::filesystem::is_regular_file(folder / "README.md", error) ? folder.string() : std::string();
+}
+#endif
+
 }  // namespace
 
 std::string UsageText(const LayoutChoice& layout) {
@@ -57,18 +76,25 @@ std::string UsageText(const LayoutChoice& layout) {
 }
 
 std::string HelpText(const LayoutChoice& layout) {
+#ifndef _WIN32
+  const std::string documentation = DocumentationFolder();
+#endif
   return UsageText(layout) +
          "\n"
          "Indents each line of a comma-separated plan by its level: two spaces for\n"
          "each level above 1. The copy goes beside the file, with _new before the\n"
-         "extension: plan.csv gives plan_new.csv. Several files may be given"
 #ifdef _WIN32
-         ", and\n"
-         "wildcards such as *.csv. A file named - is standard input, converted to\n"
-         "standard output.\n"
+         "extension: plan.csv gives plan_new.csv. Several files may be given, and\n"
+         "wildcards such as *.csv; one that is the output of another is skipped.\n"
+         "A file named - is standard input, converted to standard output. Any\n"
+         "other argument that starts with - must be an option: name a file such as\n"
+         "-x.csv after --, or as .\\-x.csv. Other than /?, one starting with / is a path.\n"
 #else
-         ".\n"
-         "A file named - is standard input, converted to standard output.\n"
+         "extension: plan.csv gives plan_new.csv. Several files may be given; one\n"
+         "that is the output of another is skipped. A file named - is standard\n"
+         "input, converted to standard output. Any other argument that starts\n"
+         "with - must be an option: name a file such as -x.csv after --, or as\n"
+         "./-x.csv.\n"
 #endif
          "\n" +
          OptionList() +
@@ -77,7 +103,10 @@ std::string HelpText(const LayoutChoice& layout) {
 #ifdef _WIN32
          ". More in README.txt, beside Rungwell.exe.\n";
 #else
-         ". More in README.md (in /usr/share/doc/rungwell when installed).\n";
+         ". More in " +
+         (documentation.empty() ? std::string("README.md, which comes with the sources")
+                                : documentation + "/README.md") +
+         ".\n";
 #endif
 }
 

@@ -14,4 +14,13 @@ inline constexpr std::string_view OutputSuffix = "_new";
 // handled), or appended where that part has none.
 std::string OutputPathFor(std::string_view inputPath);
 
+// Whether --output's path is a folder for the outputs: one that exists, or
+// one that need not, since the path ends in a separator ('/', and on Windows
+// '\' too). Standard output's "-" is none.
+bool IsOutputFolder(const std::string& path);
+
+// The path of the converted copy of inputPath in folder: the name it would
+// have beside inputPath.
+std::string OutputPathIn(const std::string& folder, std::string_view inputPath);
+
 }  // namespace rungwell

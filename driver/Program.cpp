@@ -1,5 +1,6 @@
 #include "driver/Program.h"
 
+#include <algorithm>
 #include <exception>
 #include <new>
 #include <optional>
@@ -30,7 +31,7 @@ std::string InputName(const std::string& path) {
 // The file named on the command line, and where its output goes.
 struct Conversion {
   std::string inputPath;                  // "-" for standard input
-  std::optional<std::string> outputPath;  // --output, if given
+  std::optional<std::string> outputPath;  // where the run sends it, if it chose
   const LayoutChoice& layout;
 };
 
@@ -97,11 +98,20 @@ void ConvertEach(const std::vector<FileToConvert>& files, const CommandLine& com
       messages.Failure(file.path, file.error);
       continue;
     }
+    if (!file.outputOf.empty()) {
+      messages.Note(file.path, "skipped: it is the output of " + file.outputOf + " in this run");
+      continue;
+    }
+    if (!file.outputTakenBy.empty()) {
+      messages.Failure(file.path, "its output " + file.outputPath + " is also that of " + file.outputTakenBy +
+                                      " in this run, so it was not converted");
+      continue;
+    }
     // A line too long for memory is the one failure that arrives as an
     // exception; caught here, after the output's destructor has removed the
     // partial file, it is reported like any other, and the next file goes on.
     try {
-      Convert({file.path, command.output, command.layout}, messages);
+      Convert({file.path, file.outputPath, command.layout}, messages);
     } catch (const std::bad_alloc&) {
       messages.Failure(InputName(file.path), std::make_error_code(std::errc::not_enough_memory));
     } catch (const std::exception& e) {
@@ -119,12 +129,19 @@ int Run(int argc, const char* const argv[]) {
   }
   Messages messages;
   if (command.request == CommandLine::Request::Convert) {
-    const std::vector<FileToConvert> files = FilesToConvert(command.files);
+    std::vector<FileToConvert> files = FilesToConvert(command.files);
+    const bool intoFolder = command.output && IsOutputFolder(*command.output);
     // Only now, after any wildcard's expansion, is the number of files known.
-    if (command.output && files.size() > 1) {
+    if (command.output && !intoFolder && files.size() > 1) {
       return Messages::Mistake("option " + command.outputOption + " takes one file, and " +
                                std::to_string(files.size()) + " were given");
     }
+    if (intoFolder && std::any_of(files.begin(), files.end(),
+                                  [](const FileToConvert& file) { return file.path == StandardStreamName; })) {
+      return Messages::Mistake("option " + command.outputOption +
+                               " names a folder, and standard input has no name to give its output there");
+    }
+    ChooseOutputs(files, command.output, intoFolder);
     ConvertEach(files, command, messages);
     return messages.Finish();
   }

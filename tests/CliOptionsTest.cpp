@@ -17,7 +17,8 @@ namespace {
 using namespace std::string_literals;
 using namespace testing;
 
-// Options count only before "--"; every other argument is a file. Help and
+// Options count only before "--", after which every argument is a file; a
+// file whose name starts with '-' is named there or as ./-name. Help and
 // version return at once, converting nothing, although a terminal shows them.
 TEST(Cli, OptionsAndFilesThatLookLikeThem) {
   const std::string Help = "Help";
@@ -35,13 +36,16 @@ TEST(Cli, OptionsAndFilesThatLookLikeThem) {
       {{"plan.csv", "--help"}, Help, "", ""},
       {{"--version"}, Version, "", ""},
       {{"--", "--help"}, "", "", "--help_new"},
-      {{"-x"}, "", Message("-x", ENOENT), ""},
+      {{"--", "-x.csv"}, "", "", "-x_new.csv"},
+      {{"./-x.csv"}, "", "", "-x_new.csv"},
+      {{"--", "-y.csv"}, "", Message("-y.csv", ENOENT), ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.args));
     TempDir dir;
     WriteFile(dir.File("plan.csv"), "1,a,b,c,d,2\n");
     WriteFile(dir.File("--help"), "1,a,b,c,d,2\n");
+    WriteFile(dir.File("-x.csv"), "1,a,b,c,d,2\n");
     RunOptions options;
     options.args = c.args;
     options.workingDirectory = dir.Path();
@@ -57,11 +61,32 @@ TEST(Cli, OptionsAndFilesThatLookLikeThem) {
       EXPECT_EQ(run.out, c.out);
     }
     EXPECT_EQ(run.err, c.err);
-    EXPECT_EQ(dir.Entries().size(), c.converted.empty() ? 2U : 3U);
+    EXPECT_EQ(dir.Entries().size(), c.converted.empty() ? 3U : 4U);
     if (!c.converted.empty()) {
       EXPECT_EQ(ReadFile(dir.File(c.converted)), "  1,a,b,c,d,2\n");
     }
   }
+}
+
+// The help names the docs where the installation put them, found from
+// where the program is (through a link to it too): a package's under /usr,
+// cmake --install's under /usr/local. A build never installed has none.
+TEST(Cli, HelpNamesTheDocsWhereTheInstallationPutThem) {
+  TempDir prefix;
+  const std::filesystem::path bin = prefix.File("bin");
+  std::filesystem::create_directories(bin);
+  std::filesystem::copy_file(ProgramPath(), bin / "Rungwell");
+  std::filesystem::create_symlink("Rungwell", bin / "rungwell");
+  RunOptions options;
+  options.args = {"--help"};
+  options.program = (bin / "rungwell").string();
+  const std::string pointer = "\nRungwell " RUNGWELL_VERSION ". More in ";
+  EXPECT_NE(RunProgram(options).out.find(pointer + "README.md, which comes with the sources.\n"), std::string::npos);
+  const std::filesystem::path docs = (bin / RUNGWELL_DOCS_FROM_PROGRAM).lexically_normal();
+  std::filesystem::create_directories(docs);
+  WriteFile((docs / "README.md").string(), "");
+  const RunResult run = RunProgram(options);
+  EXPECT_NE(run.out.find(pointer + (docs / "README.md").string() + ".\n"), std::string::npos) << run.out;
 }
 
 // What each option does. Paths are relative to the folder the program runs
@@ -231,7 +256,7 @@ TEST(Cli, OptionsChooseTheColumnTheSeparatorAndTheOutput) {
 }
 
 // A mistake on the command line: status 2, one line naming it and where to
-// look, and nothing converted.
+// look, nothing converted, and an earlier output left as it was.
 TEST(Cli, CommandLineMistakesConvertNothing) {
   struct Case {
     Names args;
@@ -245,11 +270,21 @@ TEST(Cli, CommandLineMistakesConvertNothing) {
       {{"-c", "70000", "p.csv"}, "option -c takes a column from 0 to 65535, not 70000"},
       {{"-o", "x.csv", "p.csv", "p.csv"}, "option -o takes one file, and 2 were given"},
       {{"-o", "", "p.csv"}, "option -o has an empty value"},
+      {{"--level_column", "7", "p.csv"}, "unknown option --level_column (did you mean --level-column?)"},
+      {{"-C", "7", "p.csv"}, "unknown option -C (did you mean -c?)"},
+      {{"--column", "7", "p.csv"}, "unknown option --column"},
+      {{"--levelcolumn=7", "p.csv"}, "unknown option --levelcolumn (did you mean --level-column?)"},
+      {{"-x", "p.csv"}, "unknown option -x"},
+      {{"p.csv", "-x"}, "unknown option -x"},
+      {{"-c", "-1", "p.csv"}, "option -c takes a column from 0 to 65535, not -1"},
+      {{"--help=x", "p.csv"}, "option --help takes no value"},
+      {{"-o", "./", "-", "p.csv"}, "option -o names a folder, and standard input has no name to give its output there"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.args));
     TempDir dir;
-    WriteFile(dir.File("p.csv"), "1,a,b,c,d,2\n");
+    WriteFile(dir.File("p.csv"), "1,a,b,c,d,3\n");
+    WriteFile(dir.File("p_new.csv"), "  1,a,b,c,d,2\n");
     RunOptions options;
     options.args = c.args;
     options.workingDirectory = dir.Path();
@@ -257,7 +292,8 @@ TEST(Cli, CommandLineMistakesConvertNothing) {
     EXPECT_EQ(run.exitStatus, 2);
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, "Rungwell: " + c.message + "; Rungwell --help lists the options\n");
-    EXPECT_EQ(dir.Entries(), Names{"p.csv"});
+    EXPECT_EQ(dir.Entries(), (Names{"p.csv", "p_new.csv"}));
+    EXPECT_EQ(ReadFile(dir.File("p_new.csv")), "  1,a,b,c,d,2\n");
   }
 }
 

@@ -114,12 +114,23 @@ TEST(CommandLine, ReadsTheOptionsAndTheFiles) {
       {{"-o", "out.csv", "a", "b"}, Request::Convert, {"a", "b"}, LevelColumn, {}, {}, "out.csv"},
       {{"-o"}, Request::Mistake, {}, LevelColumn, {}, {}, {}, "option -o needs a value"},
       {{"--", "--help", "-c", "3"}, Request::Convert, {"--help", "-c", "3"}},
-      {{"-x", "--levelcolumn=7"}, Request::Convert, {"-x", "--levelcolumn=7"}},
+      {{"--", "-x.csv", "./-y.csv", "/z.csv"}, Request::Convert, {"-x.csv", "./-y.csv", "/z.csv"}},
+      {{"-x", "p"}, Request::Mistake, {"p"}, LevelColumn, {}, {}, {}, "unknown option -x"},
+      {{"-c", "-1", "p"},
+       Request::Mistake,
+       {"p"},
+       LevelColumn,
+       {},
+       {},
+       {},
+       "option -c takes a column from 0 to 65535, not -1"},
+      {{"-c", "-1x", "p"}, Request::Convert, {"p"}, LevelColumn, "-1x"},
       {{"p.csv", "--help"}, Request::Help},
       {{"/?"}, Request::Help},
       {{"--version", "-h"}, Request::Version},
       {{"-d", "ab", "--help"}, Request::Help},
-      {{"--help=x"}, Request::Convert, {"--help=x"}},
+      {{"--help=x"}, Request::Mistake, {}, LevelColumn, {}, {}, {}, "option --help takes no value"},
+      {{"--level_column", "7", "--help"}, Request::Help},
       {{"-d", "ab", "-c", "70000", "p"},
        Request::Mistake,
        {"p"},
@@ -143,6 +154,56 @@ TEST(CommandLine, ReadsTheOptionsAndTheFiles) {
     EXPECT_EQ(command.layout.separator, c.separator);
     EXPECT_EQ(command.output, c.output);
   }
+}
+
+// An argument before "--" that starts with '-' and is no option is a
+// mistake, told with the option nearest in spelling, if one is near enough
+// to have been meant.
+TEST(CommandLine, UnknownOptionsSuggestTheNearest) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"--level_column", "unknown option --level_column (did you mean --level-column?)"},
+      {"--levelcolumn=7", "unknown option --levelcolumn (did you mean --level-column?)"},
+      {"-level-column", "unknown option -level-column (did you mean --level-column?)"},
+      {"--Level-Colum", "unknown option --Level-Colum (did you mean --level-column?)"},
+      {"-C", "unknown option -C (did you mean -c?)"},
+      {"--hlep", "unknown option --hlep (did you mean --help?)"},
+      {"--OUTPUT=x", "unknown option --OUTPUT (did you mean --output?)"},
+      {"--ouptut", "unknown option --ouptut (did you mean --output?)"},
+      {"--column", "unknown option --column"},
+      {"--helper", "unknown option --helper"},
+      {"-x", "unknown option -x"},
+      {"-hx", "unknown option -hx"},
+      {"--=3", "unknown option --=3"},
+  };
+  for (const auto& [argument, mistake] : cases) {
+    SCOPED_TRACE(argument);
+    const CommandLine command = Parse({argument, "p.csv"});
+    EXPECT_EQ(command.request, Request::Mistake);
+    EXPECT_EQ(command.mistake, mistake);
+  }
+}
+
+// A flag is on once given, takes no value, and is suggested as any other.
+TEST(CommandLine, FlagsTakeNoValue) {
+  static int timesGiven = 0;
+  const std::vector<Option> options = {
+      {Option::Kind::Flag, "", "--multiline", "", "", "",
+       [](CommandLine&, std::string_view value, std::string_view) {
+         ++timesGiven;
+         return value.empty() ? std::string() : std::string("a value");
+       }},
+      {Option::Kind::EndOfOptions, "", "--", "", "", "", nullptr},
+  };
+  const auto parse = [&options](std::vector<const char*> argv) {
+    argv.insert(argv.begin(), "Rungwell");
+    return ParseCommandLine(static_cast<int>(argv.size()), argv.data(), options);
+  };
+  EXPECT_EQ(parse({"--multiline", "p.csv", "--multiline"}).files, Names{"p.csv"});
+  EXPECT_EQ(timesGiven, 2);
+  EXPECT_EQ(parse({"--multiline=yes", "p.csv"}).mistake, "option --multiline takes no value");
+  EXPECT_EQ(parse({"--multi_line", "p.csv"}).mistake, "unknown option --multi_line (did you mean --multiline?)");
+  EXPECT_EQ(parse({"--", "--multiline"}).files, Names{"--multiline"});
+  EXPECT_EQ(timesGiven, 2);
 }
 
 // The help is read in a console of 80 columns.

@@ -131,7 +131,7 @@ RunResult RunProgram(const RunOptions& options) {
   // The build folder may sit where an ordinary user cannot reach it (under a
   // home folder of mode 0700, say); a copy in a temporary folder can be run.
   std::unique_ptr<TempDir> programCopy;
-  std::string program = ProgramPath();
+  std::string program = options.program.empty() ? ProgramPath() : options.program;
   if (options.asOrdinaryUser && geteuid() == 0) {
     programCopy = std::make_unique<TempDir>();
     program = programCopy->File("Rungwell");

@@ -10,6 +10,7 @@ namespace rungwell::testing {
 // How to start the program under test.
 struct RunOptions {
   std::vector<std::string> args;  // after the program name
+  std::string program;            // a copy of the built program, or a link to it; empty: the built one
   std::string workingDirectory;   // empty: the test's own
   // Largest file the program may write (RLIMIT_FSIZE), with SIGXFSZ ignored,
   // so that a write past it fails as on a full disk.

@@ -657,8 +657,10 @@ elseif(CASE STREQUAL "output_to_a_drive_letter_path")
 
 elseif(CASE STREQUAL "command_line_mistakes")
   foreach(name plan a b)
-    file(WRITE "${WORK}/${name}.csv" "1,a,b,c,d,2\r\n")
+    file(WRITE "${WORK}/${name}.csv" "1,a,b,c,d,3\r\n")
   endforeach()
+  # An earlier run's output, which a misspelt option once replaced.
+  file(WRITE "${WORK}/plan_new.csv" "  1,a,b,c,d,2\r\n")
   listing(before)
   # Each: the arguments, then what is wrong with them.
   set(mistakes
@@ -667,7 +669,13 @@ elseif(CASE STREQUAL "command_line_mistakes")
     "-o|x.csv|a.csv|b.csv" "option -o takes one file, and 2 were given"
     "-d|ab|plan.csv" "option -d takes one character, or tab, not \"ab\""
     # A wildcard that Windows hands on as it stands, found to be two files.
-    "-o|x.csv|?.csv" "option -o takes one file, and 2 were given")
+    "-o|x.csv|?.csv" "option -o takes one file, and 2 were given"
+    "--level_column|7|plan.csv" "unknown option --level_column (did you mean --level-column?)"
+    "-C|7|plan.csv" "unknown option -C (did you mean -c?)"
+    "--column|7|plan.csv" "unknown option --column"
+    "--levelcolumn=7|plan.csv" "unknown option --levelcolumn (did you mean --level-column?)"
+    "-x|plan.csv" "unknown option -x"
+    "-c|-1|plan.csv" "option -c takes a column from 0 to 65535, not -1")
   list(LENGTH mistakes count)
   math(EXPR last "${count} - 1")
   foreach(at RANGE 0 ${last} 2)
@@ -681,6 +689,7 @@ elseif(CASE STREQUAL "command_line_mistakes")
     expect_message("message for ${arguments}" "${ERR}" "Rungwell: ${what}; Rungwell --help lists the options")
     listing(after)
     expect_equal("folder after ${arguments}" "${after}" "${before}")
+    expect_file("${WORK}/plan_new.csv" "  1,a,b,c,d,2\r\n")
   endforeach()
 
 elseif(CASE STREQUAL "output_that_is_the_input")
@@ -778,6 +787,77 @@ elseif(CASE STREQUAL "output_that_is_a_device")
   expect_message("message for a pipe with no server" "${ERR}" "Rungwell: ${nobody}: ${not_found}")
   listing(after)
   expect_equal("folder after a pipe with no server" "${after}" "${before}")
+
+elseif(CASE STREQUAL "files_that_look_like_options")
+  # A file whose name starts with - after --, or with the folder in front;
+  # an argument that starts with / is a path (here on drive Z:, as Wine
+  # shows /), and /? alone the help.
+  foreach(name -x -y slash)
+    file(WRITE "${WORK}/${name}.csv" "1,a,b,c,d,2\r\n")
+  endforeach()
+  run(-- -x.csv ".\\-y.csv" "${WORK}/slash.csv")
+  expect_success()
+  foreach(name -x -y slash)
+    expect_file("${WORK}/${name}_new.csv" "  1,a,b,c,d,2\r\n")
+  endforeach()
+
+elseif(CASE STREQUAL "output_folder_with_wildcards")
+  foreach(name a b)
+    file(WRITE "${WORK}/${name}.csv" "1,a,b,c,d,2\r\n")
+  endforeach()
+  # A folder written with its separator, one that exists without it, and
+  # one written with it that does not exist: each file fails.
+  file(MAKE_DIRECTORY "${WORK}/out" "${WORK}/existing")
+  # A backslash before a list's next item would join the two: the folder
+  # goes last.
+  run("*.csv" -o "out\\")
+  expect_success()
+  run(--output=existing "*.csv")
+  expect_success()
+  foreach(folder out existing)
+    entries_of(entries "${WORK}/${folder}")
+    expect_equal("${folder} after the run" "${entries}" "a_new.csv;b_new.csv")
+    expect_file("${WORK}/${folder}/a_new.csv" "  1,a,b,c,d,2\r\n")
+  endforeach()
+  listing(before)
+  run("*.csv" -o "missing\\")
+  expect_equal("exit status into a missing folder" "${RC}" "1")
+  # Windows says the path is not found; Wine, that the file is not.
+  system_message(no_path 3)
+  system_message(no_file 2)
+  string(REPLACE "\r\n" "\n" ERR "${ERR}")
+  if(NOT ERR MATCHES "^Rungwell: missing\\\\a_new\\.csv: (${no_path}|${no_file})\nRungwell: missing\\\\b_new\\.csv: (${no_path}|${no_file})\n$")
+    message(FATAL_ERROR "messages for a missing folder: [${ERR}]")
+  endif()
+  listing(after)
+  expect_equal("folder after a missing folder" "${after}" "${before}")
+
+elseif(CASE STREQUAL "second_wildcard_run_skips_the_first_runs_outputs")
+  file(WRITE "${WORK}/plan.csv" "1,a,b,c,d,2\r\n")
+  run("*.csv")
+  expect_success()
+  run("*.csv")
+  expect_equal("exit status of the second run" "${RC}" "0")
+  expect_lines("note of the second run" "${ERR}"
+    "Rungwell: plan_new.csv: skipped: it is the output of plan.csv in this run")
+  entries_of(entries "${WORK}")
+  expect_equal("folder after two runs" "${entries}" "plan.csv;plan_new.csv")
+  expect_file("${WORK}/plan_new.csv" "  1,a,b,c,d,2\r\n")
+  # Named in other letters, it is the same file.
+  run(plan.csv PLAN_New.CSV)
+  expect_equal("exit status with the output in other letters" "${RC}" "0")
+  expect_lines("note with the output in other letters" "${ERR}"
+    "Rungwell: PLAN_New.CSV: skipped: it is the output of plan.csv in this run")
+  entries_of(entries "${WORK}")
+  expect_equal("folder after the output in other letters" "${entries}" "plan.csv;plan_new.csv")
+  # So it is where the output is not there yet.
+  file(REMOVE "${WORK}/plan_new.csv")
+  run(plan.csv PLAN_New.CSV)
+  expect_equal("exit status with a new output in other letters" "${RC}" "0")
+  expect_lines("note with a new output in other letters" "${ERR}"
+    "Rungwell: PLAN_New.CSV: skipped: it is the output of plan.csv in this run")
+  entries_of(entries "${WORK}")
+  expect_equal("folder after a new output in other letters" "${entries}" "plan.csv;plan_new.csv")
 
 else()
   message(FATAL_ERROR "unknown case ${CASE}")
