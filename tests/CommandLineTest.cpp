@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
+#include <map>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -217,6 +221,200 @@ TEST(CommandLine, HelpFitsEightyColumnsAndListsEveryOption) {
     EXPECT_NE(help.find("  " + std::string(option.shortName.empty() ? option.longName : option.shortName)),
               std::string::npos)
         << option.longName;
+  }
+}
+
+// The command line as the README puts it, for random argument lists to be
+// held against: what is asked, which files, and what the options set.
+struct PlainCommand {
+  Request request = Request::Usage;
+  Names files;
+  std::optional<unsigned> column;
+  std::string name;
+  std::optional<std::uint16_t> separator;
+  std::optional<std::string> output;
+  bool outlineNumbers = false;
+  bool quotedLevels = false;
+  bool multiline = false;
+  std::string mistake;  // for an unknown option, only as far as its name
+};
+
+PlainCommand ReadPlainly(const Names& args) {
+  PlainCommand command;
+  const auto mistake = [&command](const std::string& text) {
+    if (command.mistake.empty()) {
+      command.mistake = text;
+    }
+  };
+  // The value of an option that takes one, as its text gives it.
+  const auto setColumn = [&](const std::string& as, const std::string& value) {
+    const bool digits = !value.empty() && std::all_of(value.begin(), value.end(), ::isdigit);
+    const bool negative = value.size() > 1 && value[0] == '-' &&
+                          std::all_of(value.begin() + 1, value.end(), [](char c) { return std::isdigit(c) != 0; });
+    const std::string refused = "option " + as + " takes a column from 0 to 65535, not " + value;
+    if (negative) {
+      return mistake(refused);
+    }
+    if (!digits) {
+      command.name = value;
+      return;
+    }
+    std::string trimmed = value.substr(std::min(value.find_first_not_of('0'), value.size() - 1));
+    command.name.clear();
+    command.column = trimmed.size() > 5 ? 65536U : static_cast<unsigned>(std::stoul(trimmed));
+    if (*command.column > 65535) {
+      mistake(refused);
+    }
+  };
+  const auto setSeparator = [&](const std::string& as, const std::string& value) {
+    const std::map<std::string, std::uint16_t> named = {
+        {"tab", '\t'}, {"\\t", '\t'}, {"\xC2\xA7", 0xA7}, {"\xC3\xA9", 0xE9}};
+    std::optional<std::uint16_t> separator;
+    if (named.count(value) != 0) {
+      separator = named.at(value);
+    } else if (value.size() == 1) {
+      separator = static_cast<unsigned char>(value[0]);
+    }
+    command.separator = separator;
+    if (!separator) {
+      mistake("option " + as + " takes one character, or tab, not \"" + value + "\"");
+    } else if (*separator == '"') {
+      mistake("option " + as + " cannot take a quotation mark or a line end");
+    }
+  };
+  const std::map<std::string, std::string> longOf = {
+      {"-c", "--level-column"}, {"-d", "--separator"}, {"-o", "--output"}, {"-h", "--help"}};
+  const std::vector<std::string> withValue = {"--level-column", "--separator", "--output"};
+  const std::vector<std::string> flags = {"--outline-numbers", "--quoted-levels", "--multiline"};
+  bool options = true;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (!options || arg == "-" || arg.empty() || (arg[0] != '-' && arg != "/?")) {
+      command.files.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      options = false;
+      continue;
+    }
+    if (arg == "-h" || arg == "--help" || arg == "/?" || arg == "--version") {
+      command.request = arg == "--version" ? Request::Version : Request::Help;
+      return command;
+    }
+    // The option, as written, and a value joined to it.
+    std::string as = arg;
+    std::optional<std::string> joined;
+    const std::size_t equals = arg.find('=');
+    if (arg.rfind("--", 0) == 0 && equals != std::string::npos) {
+      as = arg.substr(0, equals);
+      joined = arg.substr(equals + 1);
+    } else if (arg.size() > 2 && arg[1] != '-' && longOf.count(arg.substr(0, 2)) != 0 && arg.substr(0, 2) != "-h") {
+      as = arg.substr(0, 2);
+      joined = arg.substr(2);
+    }
+    const std::string full = longOf.count(as) != 0 ? longOf.at(as) : as;
+    if (std::find(flags.begin(), flags.end(), full) != flags.end() || full == "--help" || full == "--version") {
+      if (joined) {
+        mistake("option " + as + " takes no value");
+        continue;
+      }
+      command.outlineNumbers = command.outlineNumbers || full == "--outline-numbers";
+      command.quotedLevels = command.quotedLevels || full == "--quoted-levels";
+      command.multiline = command.multiline || full == "--multiline";
+      continue;
+    }
+    if (std::find(withValue.begin(), withValue.end(), full) == withValue.end()) {
+      const std::string name = arg.rfind("--", 0) == 0 && equals != std::string::npos ? arg.substr(0, equals) : arg;
+      mistake("unknown option " + name);
+      continue;
+    }
+    if (!joined && i + 1 == args.size()) {
+      mistake("option " + as + " needs a value");
+      continue;
+    }
+    const std::string value = joined ? *joined : args[++i];
+    if (value.empty()) {
+      mistake("option " + as + " has an empty value");
+    } else if (full == "--level-column") {
+      setColumn(as, value);
+    } else if (full == "--separator") {
+      setSeparator(as, value);
+    } else {
+      command.output = value;
+    }
+  }
+  if (!command.mistake.empty()) {
+    command.request = Request::Mistake;
+  } else if (!command.files.empty()) {
+    command.request = Request::Convert;
+  }
+  return command;
+}
+
+// Random argument lists of options, their values in every form, --, - and
+// files, read by the parser and by the README's rules.
+TEST(CommandLine, AgreesWithThePlainRulesOnRandomArguments) {
+  const Names words = {"-c",
+                       "--level-column",
+                       "-c3",
+                       "--level-column=Level",
+                       "-c-1",
+                       "-d",
+                       ";",
+                       "tab",
+                       "ab",
+                       "--separator=|",
+                       "-o",
+                       "out.csv",
+                       "--output=-",
+                       "-",
+                       "--",
+                       "--help",
+                       "-h",
+                       "/?",
+                       "--version",
+                       "--multiline",
+                       "--quoted-levels=x",
+                       "--outline-numbers",
+                       "--quoted-levels",
+                       "-x",
+                       "--levelcolumn",
+                       "plan.csv",
+                       "-1",
+                       "",
+                       "0000005",
+                       "65536",
+                       "Level",
+                       "\xC2\xA7",
+                       "\"",
+                       "--help=x",
+                       "-d\xC3\xA9",
+                       "/data/plan.csv"};
+  std::mt19937 random(20261210);
+  for (int round = 0; round < 20000; ++round) {
+    Names args(random() % 7);
+    for (std::string& arg : args) {
+      arg = words[random() % words.size()];
+    }
+    SCOPED_TRACE(::testing::PrintToString(args));
+    const CommandLine command = Parse(args);
+    const PlainCommand plainly = ReadPlainly(args);
+    ASSERT_EQ(command.request, plainly.request);
+    if (plainly.request == Request::Mistake) {
+      ASSERT_EQ(command.mistake.substr(0, plainly.mistake.size()), plainly.mistake);
+      continue;
+    }
+    if (plainly.request != Request::Convert && plainly.request != Request::Usage) {
+      continue;
+    }
+    ASSERT_EQ(command.files, plainly.files);
+    ASSERT_EQ(command.layout.levelColumn, plainly.column);
+    ASSERT_EQ(command.layout.levelName, plainly.name);
+    ASSERT_EQ(command.layout.separator, plainly.separator);
+    ASSERT_EQ(command.output, plainly.output);
+    ASSERT_EQ(command.layout.outlineNumbers, plainly.outlineNumbers);
+    ASSERT_EQ(command.layout.quotedLevels, plainly.quotedLevels);
+    ASSERT_EQ(command.layout.multiline, plainly.multiline);
   }
 }
 
