@@ -289,9 +289,14 @@ TEST(ConvertLines, KeepsOrReadsAgainALinesStartAtTheBound) {
     // level field starts in the next block.
     const std::string before = std::string(ReadBlockSize - pending - 1, 'x') + "\n";
     const std::string late = std::string(pending, 'y') + ",b,c,d,e,3\n";
-    const std::string input = before + late + "1,a,b,c,d,2\n";
-    EXPECT_TRUE(testing::SameBytes(Convert(input), before + "    " + late + "  1,a,b,c,d,2\n"))
-        << pending << " bytes pending";
+    std::string input = before;
+    input += late;
+    input += "1,a,b,c,d,2\n";
+    std::string expected = before;
+    expected += "    ";
+    expected += late;
+    expected += "  1,a,b,c,d,2\n";
+    EXPECT_TRUE(testing::SameBytes(Convert(input), expected)) << pending << " bytes pending";
   }
 }
 

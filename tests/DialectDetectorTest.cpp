@@ -338,7 +338,7 @@ TEST(DialectDetector, TakesASeparatorBeyondAsciiWhereItIsOneCharacter) {
       {"a euro sign in UTF-16",
        "\xFF\xFE"
        "a\0\xAC\x20"
-       "b\0",
+       "b\0"s,
        0x20AC, LayoutProblem::None},
   };
   for (const Case& c : cases) {
