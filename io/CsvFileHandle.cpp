@@ -185,6 +185,21 @@ bool CsvFileHandle::ReadAt(std::uint64_t at, char* into, std::size_t count, std:
   return buffer && !error;
 }
 
+std::error_code CsvFileHandle::ReadExactlyAt(std::uint64_t at, char* into, std::size_t count) const {
+  for (std::size_t got = 0; got < count;) {
+    std::size_t n = 0;
+    if (const std::error_code failure = file.ReadAt(at + got, into + got, count - got, n)) {
+      return failure;
+    }
+    if (n == 0) {
+      // The file has become shorter than it was: what was read of it no longer fits together.
+      return std::make_error_code(std::errc::io_error);
+    }
+    got += n;
+  }
+  return {};
+}
+
 void CsvFileHandle::Close() noexcept {
   // The thread goes first: it may be reading.
   readAhead.reset();

@@ -59,6 +59,14 @@ class CsvFileHandle {
   // bytes that were given before cannot be read again.
   bool ReadAt(std::uint64_t at, char* into, std::size_t count, std::size_t& got);
 
+  // How many bytes a regular file holds, as it stands.
+  std::error_code Size(std::uint64_t& bytes) const { return file.Size(bytes); }
+
+  // Reads all of count bytes at offset at, apart from the blocks and from
+  // Error(), so that threads may read apart at once: a regular file's
+  // bytes, which fewer than count, where the file was cut short, fail.
+  std::error_code ReadExactlyAt(std::uint64_t at, char* into, std::size_t count) const;
+
   // The file's permission bits, for an output that should have the same;
   // none for standard input that is no regular file, where the system keeps
   // no such bits (Windows), or while closed.

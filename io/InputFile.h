@@ -45,7 +45,10 @@ class InputFile {
 
   // Reads up to count bytes at offset of a regular file, wherever the next
   // Read starts; got is 0 past the end.
-  std::error_code ReadAt(std::uint64_t offset, char* into, std::size_t count, std::size_t& got);
+  std::error_code ReadAt(std::uint64_t offset, char* into, std::size_t count, std::size_t& got) const;
+
+  // How many bytes a regular file holds from where it starts, as it stands.
+  std::error_code Size(std::uint64_t& size) const;
 
   // A regular file (not a pipe, a terminal or a device): one that can be read
   // again at an offset, and whose reads never wait for a writer.

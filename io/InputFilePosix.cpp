@@ -97,7 +97,7 @@ std::error_code InputFile::Read(char* into, std::size_t count, std::size_t& got)
   return {};
 }
 
-std::error_code InputFile::ReadAt(std::uint64_t offset, char* into, std::size_t count, std::size_t& got) {
+std::error_code InputFile::ReadAt(std::uint64_t offset, char* into, std::size_t count, std::size_t& got) const {
   got = 0;
   const ssize_t n =
       RetryOnInterrupt([&] { return pread(descriptor, into, count, static_cast<off_t>(start + offset)); });
@@ -105,6 +105,16 @@ std::error_code InputFile::ReadAt(std::uint64_t offset, char* into, std::size_t 
     return LastErrno();
   }
   got = static_cast<std::size_t>(n);
+  return {};
+}
+
+std::error_code InputFile::Size(std::uint64_t& size) const {
+  struct stat info {};
+  if (fstat(descriptor, &info) != 0) {
+    return LastErrno();
+  }
+  const auto bytes = static_cast<std::uint64_t>(info.st_size);
+  size = bytes > start ? bytes - start : 0;
   return {};
 }
 

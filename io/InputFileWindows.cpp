@@ -139,9 +139,19 @@ std::error_code InputFile::Read(char* into, std::size_t count, std::size_t& got)
   return error;
 }
 
-std::error_code InputFile::ReadAt(std::uint64_t offset, char* into, std::size_t count, std::size_t& got) {
+std::error_code InputFile::ReadAt(std::uint64_t offset, char* into, std::size_t count, std::size_t& got) const {
   const std::uint64_t at = start + offset;
   return ReadOnce(handle, &at, into, count, got);
+}
+
+std::error_code InputFile::Size(std::uint64_t& size) const {
+  LARGE_INTEGER bytes{};
+  if (GetFileSizeEx(handle, &bytes) == 0) {
+    return LastWin32Error();
+  }
+  const auto total = static_cast<std::uint64_t>(bytes.QuadPart);
+  size = total > start ? total - start : 0;
+  return {};
 }
 
 void InputFile::Close() noexcept {

@@ -77,6 +77,17 @@ class OutputFile {
   // Keeps count bytes written at Free() as written.
   void Fill(std::size_t count) noexcept { filled += count; }
 
+  // Whether bytes can go to the file at offsets of their own, from several
+  // threads at once (WriteAt): a plain file can, once created, where no
+  // bytes went in order.
+  bool CanWriteAt() const noexcept { return !streamed && !standardOutput && block != nullptr && filled == 0; }
+
+  // Writes bytes at offset of a plain file, or says why it could not; the
+  // failure is the caller's to report, and the output is not committed then.
+  std::error_code WriteAt(std::uint64_t offset, std::string_view bytes) {
+    return file.WriteAt(offset, bytes.data(), bytes.size());
+  }
+
   // Writes out what is left and puts the file in place.
   bool Commit();
 

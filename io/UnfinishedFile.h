@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -45,6 +46,10 @@ class UnfinishedFile {
   // earlier output hands what it has written on to the disk as it goes, so
   // that little is left to flush when it takes the output's place.
   std::error_code Write(const char* data, std::size_t size);
+
+  // Writes all of size bytes at offset, wherever other writes stand, or
+  // fails; threads may write apart at once. Not to be mixed with Write.
+  std::error_code WriteAt(std::uint64_t offset, const char* data, std::size_t size);
 
   // Finishes the file, with every check that closing it makes, and gives it
   // the output's name, replacing what was there in one step. Every check
@@ -109,9 +114,10 @@ class UnfinishedFile {
   bool replacing = false;
   unsigned mode = 0;  // permission bits the file is made with
   int fd = -1;
-  std::string temporaryPath;  // named fallback, or the name between link and rename
-  std::uint64_t written = 0;  // bytes written so far
-  std::uint64_t flushed = 0;  // bytes handed on to the disk
+  std::string temporaryPath;                // named fallback, or the name between link and rename
+  std::uint64_t written = 0;                // bytes written so far
+  std::uint64_t flushed = 0;                // bytes handed on to the disk
+  std::atomic<std::uint64_t> writtenAt{0};  // bytes written at offsets so far
 #endif
 };
 

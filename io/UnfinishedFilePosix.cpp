@@ -201,6 +201,36 @@ std::error_code UnfinishedFile::Write(const char* data, std::size_t size) {
   return {};
 }
 
+std::error_code UnfinishedFile::WriteAt(std::uint64_t offset, const char* data, std::size_t size) {
+  const std::uint64_t before = writtenAt.fetch_add(size);
+#ifdef __linux__
+  if (replacing && before == 0) {
+    ForgetEarlierOutput(outputPath);
+  }
+#endif
+  const std::error_code error =
+      WriteAll(data, size, SSIZE_MAX, [&](const char* from, std::size_t count, std::size_t& done) {
+        const auto at = static_cast<off_t>(offset + static_cast<std::uint64_t>(from - data));
+        const ssize_t n = RetryOnInterrupt([&] { return pwrite(fd, from, count, at); });
+        if (n < 0) {
+          return LastErrno();
+        }
+        done = static_cast<std::size_t>(n);
+        return std::error_code();
+      });
+  if (error) {
+    return error;
+  }
+#ifdef __linux__
+  if (replacing && before / WritebackStep != (before + size) / WritebackStep) {
+    // Writes land all over the file: its whole is handed on, which is cheap
+    // for what has been handed on already.
+    (void)sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+  }
+#endif
+  return {};
+}
+
 std::error_code UnfinishedFile::Flush() {
   // Some file systems report a failed write only when the file is closed.
   if (unnamed) {

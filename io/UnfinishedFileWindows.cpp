@@ -131,6 +131,25 @@ std::error_code UnfinishedFile::Write(const char* data, std::size_t size) {
   return WriteAllTo(handle, data, size, std::size_t{1} << 30, WriteFile);
 }
 
+std::error_code UnfinishedFile::WriteAt(std::uint64_t offset, const char* data, std::size_t size) {
+  if (handle == nullptr) {
+    return std::make_error_code(std::errc::bad_file_descriptor);
+  }
+  // A gigabyte at a time stays well inside WriteFile's DWORD count.
+  return WriteAll(data, size, std::size_t{1} << 30, [&](const char* from, std::size_t count, std::size_t& done) {
+    const std::uint64_t at = offset + static_cast<std::uint64_t>(from - data);
+    OVERLAPPED position{};
+    position.Offset = static_cast<DWORD>(at);
+    position.OffsetHigh = static_cast<DWORD>(at >> 32U);
+    DWORD written = 0;
+    if (WriteFile(handle, from, static_cast<DWORD>(count), &written, &position) == 0) {
+      return LastWin32Error();
+    }
+    done = written;
+    return std::error_code();
+  });
+}
+
 std::error_code UnfinishedFile::Flush() {
   if (handle == nullptr) {
     return std::make_error_code(std::errc::bad_file_descriptor);
