@@ -15,14 +15,16 @@ constexpr std::size_t CachedPiece = std::size_t{64} << 10;
 
 }  // namespace
 
-LineConverter::LineConverter(const Dialect& dialect, ByteSink& output, PendingBytes& waiting, ScanPath path)
+LineConverter::LineConverter(const Dialect& dialect, ByteSink& output, PendingBytes& waiting, ScanPath path,
+                             std::uint64_t start)
     : kernels(KernelsFor(path)),
-      scanner(dialect, dialect.markSize, path),
+      scanner(dialect, std::max<std::uint64_t>(dialect.markSize, start), path),
       indentation(dialect),
-      scanStart(dialect.markSize),
+      scanStart(std::max<std::uint64_t>(dialect.markSize, start)),
       wide(dialect.UnitSize() == 2),
       sink(output),
-      pending(waiting) {}
+      pending(waiting),
+      emitted(start) {}
 
 Outcome LineConverter::Convert(std::uint64_t offset, std::string_view bytes, bool final) {
   if (bytes.empty() && !final) {

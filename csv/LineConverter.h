@@ -24,8 +24,10 @@ struct Kernels;
 // once it is let go, pending has them.
 class LineConverter {
  public:
-  // The scan and the copies both take the instructions of path.
-  LineConverter(const Dialect& dialect, ByteSink& sink, PendingBytes& pending, ScanPath path = ChosenScanPath());
+  // The scan and the copies both take the instructions of path. The input
+  // is taken from offset start on, the start of the file or of a line.
+  LineConverter(const Dialect& dialect, ByteSink& sink, PendingBytes& pending, ScanPath path = ChosenScanPath(),
+                std::uint64_t start = 0);
 
   LineConverter(const LineConverter&) = delete;
   LineConverter& operator=(const LineConverter&) = delete;

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -44,5 +45,18 @@ class LineScanner {
   ScanState state;
   void (*kernel)(ScanState&, std::string_view, bool, std::vector<LineIndent>&);
 };
+
+// The first place at or after offset from of an input, in the given
+// dialect, where a line starts, looked for in bytes, the input's bytes from
+// offset base on (from - base at least a character, so that the character
+// before from is among them): after a line end, and in a file whose lines CR
+// ends, after the LF of a CR LF. None where bytes end before it is known.
+std::optional<std::uint64_t> FindLineStart(std::string_view bytes, std::uint64_t base, std::uint64_t from,
+                                           const Dialect& dialect);
+
+// Counts on a tally with that of the lines that follow those it counted, so
+// that an input scanned in parts, each from a line's start, is tallied as a
+// whole: every first line is the one the whole would name.
+void CountOn(ScanTally& tally, const ScanTally& after);
 
 }  // namespace rungwell
