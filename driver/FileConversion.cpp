@@ -11,6 +11,7 @@
 #include "csv/DialectDetector.h"
 #include "csv/LineConverter.h"
 #include "csv/PendingBytes.h"
+#include "driver/ChunkedConversion.h"
 
 namespace rungwell {
 
@@ -42,22 +43,6 @@ class FileSink final : public ByteSink {
 
  private:
   OutputFile& output;
-};
-
-// A regular file, read again where pending bytes were let go.
-class FileAgain final : public EarlierBytes {
- public:
-  explicit FileAgain(CsvFileHandle& file) : input(file) {}
-
-  std::error_code ReadAgain(std::uint64_t at, char* into, std::size_t count) override {
-    std::size_t got = 0;
-    // The input fails a read of bytes it gave before and cannot give again,
-    // so every byte asked for comes.
-    return input.ReadAt(at, into, count, got) ? std::error_code() : input.Error();
-  }
-
- private:
-  CsvFileHandle& input;
 };
 
 // A block that a pipe gave while its dialect was read, kept for the
@@ -125,6 +110,13 @@ Outcome ConvertLines(CsvFileHandle& input, OutputFile& output, const LayoutChoic
   }
   report.origin = detector.Origin();
   FileSink sink(output);
+  if (CanConvertInChunks(input, output, dialect)) {
+    Outcome outcome = ConvertInChunks(input, output, dialect, report.tally);
+    if (outcome.Done() && !output.Commit()) {
+      outcome = sink.Failure();
+    }
+    return outcome;
+  }
   FileAgain again(input);
   PendingBytes pending = input.CanReadAgain() ? PendingBytes(again, KeptRun) : PendingBytes();
   LineConverter converter(dialect, sink, pending);

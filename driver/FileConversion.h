@@ -11,6 +11,7 @@
 #include "csv/DialectDetector.h"
 #include "csv/Layout.h"
 #include "csv/Outcome.h"
+#include "csv/PendingBytes.h"
 #include "csv/simd/ScanState.h"
 #include "io/CsvFileHandle.h"
 #include "io/OutputFile.h"
@@ -22,6 +23,21 @@ namespace rungwell {
 // less than a system call. (Half a block at most, so that the tiny blocks of
 // the tests read longer runs again.)
 inline constexpr std::size_t KeptRun = std::min<std::size_t>(std::size_t{64} << 10, ReadBlockSize / 2);
+
+// A regular file, read again where pending bytes were let go; threads may
+// read it apart at once. Bytes it gave before that it cannot give again
+// fail the read.
+class FileAgain final : public EarlierBytes {
+ public:
+  explicit FileAgain(const CsvFileHandle& file) : input(file) {}
+
+  std::error_code ReadAgain(std::uint64_t at, char* into, std::size_t count) override {
+    return input.ReadExactlyAt(at, into, count);
+  }
+
+ private:
+  const CsvFileHandle& input;
+};
 
 // What a conversion found, for telling the user about it.
 struct ConversionReport {
