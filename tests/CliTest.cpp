@@ -132,19 +132,25 @@ constexpr int HardestEnd = SIGTERM;
 constexpr int HardestEnd = SIGKILL;
 #endif
 
-// The size of the file open at descriptor fd of process pid, or -1.
-long long SizeOfOpenFile(pid_t pid, int fd) {
+// The size of the file open at descriptor fd of process pid, or -1; -1 too
+// for the file input, which the process reads.
+long long SizeOfOpenFile(pid_t pid, int fd, const std::string& input = {}) {
   struct stat info {};
+  struct stat read {};
   const std::string link = "/proc/" + std::to_string(pid) + "/fd/" + std::to_string(fd);
-  return stat(link.c_str(), &info) == 0 && S_ISREG(info.st_mode) ? static_cast<long long>(info.st_size) : -1;
+  const bool isInput = !input.empty() && stat(input.c_str(), &read) == 0 && stat(link.c_str(), &info) == 0 &&
+                       info.st_ino == read.st_ino && info.st_dev == read.st_dev;
+  return !isInput && stat(link.c_str(), &info) == 0 && S_ISREG(info.st_mode) ? static_cast<long long>(info.st_size)
+                                                                             : -1;
 }
 
 // The output's descriptor in pid: the one open file that is no pipe or
-// terminal. Waits for it to appear, and to hold at least minimumSize bytes.
-bool WaitForOutput(pid_t pid, long long minimumSize) {
+// terminal, nor input. Waits for it to appear, and to hold at least
+// minimumSize bytes.
+bool WaitForOutput(pid_t pid, long long minimumSize, const std::string& input = {}) {
   for (int wait = 0; wait < 3000; ++wait) {
     for (int fd = 3; fd < 16; ++fd) {
-      if (SizeOfOpenFile(pid, fd) >= minimumSize) {
+      if (SizeOfOpenFile(pid, fd, input) >= minimumSize) {
         return true;
       }
     }
@@ -221,6 +227,39 @@ TEST(Cli, EndedMidRunLeavesTheFolderAsItWas) {
       }
       EXPECT_EQ(ReadFile(earlier), "an earlier output\n");
     }
+  }
+}
+
+// A regular file is converted in chunks by several threads, each writing
+// where its chunk's output goes: ended at any moment, the run leaves the
+// folder as it was too.
+TEST(Cli, EndedMidRunOfARegularFileLeavesTheFolderAsItWas) {
+  TempDir dir;
+  WriteFile(dir.File("plan.csv"), BigPlan(std::size_t{16} << 20));
+  for (const long long writtenFirst : {0LL, 1LL, 4LL << 20}) {
+    SCOPED_TRACE("after " + std::to_string(writtenFirst) + " bytes");
+    WriteFile(dir.File("plan_new.csv"), "an earlier output\n");
+    const std::string program = testing::ProgramPath();
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      // Read as from a slow disk: the run takes a second and more, whatever the machine.
+      if (setenv("LD_PRELOAD", RUNGWELL_READ_FAILURE_SHIM, 1) != 0 ||
+          setenv("RUNGWELL_FAIL_READ_NAME", "/plan.csv", 1) != 0 ||
+          setenv("RUNGWELL_READ_NANOSECONDS_PER_BYTE", "100", 1) != 0 ||
+          setenv("ASAN_OPTIONS", "verify_asan_link_order=0", 1) != 0) {
+        _exit(126);
+      }
+      execl(program.c_str(), program.c_str(), dir.File("plan.csv").c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    EXPECT_TRUE(WaitForOutput(child, writtenFirst, dir.File("plan.csv")));
+    kill(child, HardestEnd);
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == HardestEnd) << "status " << status;
+    EXPECT_EQ(dir.Entries(), (Names{"plan.csv", "plan_new.csv"}));
+    EXPECT_EQ(ReadFile(dir.File("plan_new.csv")), "an earlier output\n");
   }
 }
 

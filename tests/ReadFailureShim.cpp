@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 
 namespace {
@@ -37,8 +38,22 @@ unsigned long long FailAt() {
   return at != nullptr ? std::strtoull(at, nullptr, 10) : ~0ULL;
 }
 
+// With RUNGWELL_READ_NANOSECONDS_PER_BYTE set, reads of the file are as slow
+// as a slow disk's, so that a test can end a run in its middle however fast
+// the machine.
+void Linger(std::size_t count) {
+  const char* pace = std::getenv("RUNGWELL_READ_NANOSECONDS_PER_BYTE");
+  if (pace != nullptr) {
+    const unsigned long long nanoseconds = std::strtoull(pace, nullptr, 10) * count;
+    timespec wait{static_cast<time_t>(nanoseconds / 1000000000ULL), static_cast<long>(nanoseconds % 1000000000ULL)};
+    while (nanosleep(&wait, &wait) != 0 && errno == EINTR) {
+    }
+  }
+}
+
 // How much of a read from offset may still succeed: count, fewer, or -1 to fail.
 ssize_t Allowed(unsigned long long offset, std::size_t count) {
+  Linger(count);
   const unsigned long long limit = FailAt();
   if (offset >= limit) {
     errno = EIO;
