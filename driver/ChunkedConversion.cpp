@@ -34,30 +34,33 @@ constexpr std::size_t LookAhead = 62;
 constexpr std::size_t ChunkBytes = std::size_t{1} << 20;
 // How far past its range a chunk reads at once to find where its last line
 // ends: most lines end well within it; a longer one is read on in blocks.
-constexpr std::size_t LookAhead = std::size_t{64} << 10;
+// Every byte of it is read twice, by this chunk and the next.
+constexpr std::size_t LookAhead = std::size_t{4} << 10;
 #endif
 
 // The chunks' outputs, put together in order: each chunk's output starts
-// where the one before it ends, which is known once that one has ended,
-// and the tallies count on in the same order.
+// where the one before it ends, which is known once that one has ended (been
+// converted, if not yet written), and the tallies count on in the same order.
 class ChunkOrder {
  public:
   // Waits until every chunk before chunk has ended, and gives where chunk's
-  // output starts; false once the run has stopped.
+  // output starts; false once the run has stopped. (A chunk that a line
+  // before it runs through may find itself ended already; it has no output.)
   bool WaitFor(std::uint64_t chunk, std::uint64_t& outputStart) {
     std::unique_lock<std::mutex> hold(lock);
-    changed.wait(hold, [&] { return ended == chunk || stopped; });
+    changed.wait(hold, [&] { return ended >= chunk || stopped; });
     outputStart = outputEnd;
     return !stopped;
   }
 
-  // Chunk, whose turn it is, has ended with size bytes of output.
-  void End(std::uint64_t chunk, std::uint64_t size, const ScanTally& chunkTally) {
+  // Chunk, whose turn it is, has ended with size bytes of output; its last
+  // line runs through every chunk before firstAfter, which hold no line.
+  void End(std::uint64_t chunk, std::uint64_t size, const ScanTally& chunkTally, std::uint64_t firstAfter) {
     const std::lock_guard<std::mutex> hold(lock);
     if (chunk == ended) {
       outputEnd += size;
       CountOn(tally, chunkTally);
-      ++ended;
+      ended = std::max(chunk + 1, firstAfter);
       changed.notify_all();
     }
   }
@@ -95,7 +98,8 @@ class ChunkOrder {
 // file once the chunks before it have ended.
 class ChunkSink final : public ByteSink {
  public:
-  ChunkSink(OutputFile& file, ChunkOrder& chunks) : output(file), order(chunks) {}
+  ChunkSink(OutputFile& file, ChunkOrder& chunks, std::size_t room)
+      : output(file), order(chunks), capacity(room), block(new char[capacity + BufferSlack]) {}
 
   void Start(std::uint64_t chunkIndex) {
     chunk = chunkIndex;
@@ -105,11 +109,11 @@ class ChunkSink final : public ByteSink {
   }
 
   char* Free(std::size_t& room) override {
-    if (filled == OutputBufferSize && !Flush()) {
+    if (filled == capacity && !Flush()) {
       room = 0;
       return nullptr;
     }
-    room = OutputBufferSize - filled;
+    room = capacity - filled;
     return block.get() + filled;
   }
 
@@ -117,10 +121,10 @@ class ChunkSink final : public ByteSink {
 
   bool Write(std::string_view bytes) override {
     while (!bytes.empty()) {
-      if (filled == OutputBufferSize && !Flush()) {
+      if (filled == capacity && !Flush()) {
         return false;
       }
-      const std::size_t part = std::min(bytes.size(), OutputBufferSize - filled);
+      const std::size_t part = std::min(bytes.size(), capacity - filled);
       std::copy(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(part), block.get() + filled);
       filled += part;
       bytes.remove_prefix(part);
@@ -130,14 +134,15 @@ class ChunkSink final : public ByteSink {
 
   Outcome Failure() const override { return failure; }
 
-  // Writes what is left, once the chunks before have ended, and ends the
-  // chunk with tally.
-  bool Finish(const ScanTally& tally) {
-    if (!Flush() || (!placed && !Place())) {
+  // Ends the chunk with tally once the chunks before it have ended (its own
+  // place is then known, and with it the next one's), and writes what is
+  // left.
+  bool Finish(const ScanTally& tally, std::uint64_t firstAfter) {
+    if (!placed && !Place()) {
       return false;
     }
-    order.End(chunk, written, tally);
-    return true;
+    order.End(chunk, written + filled, tally, firstAfter);
+    return Flush();
   }
 
  private:
@@ -168,7 +173,8 @@ class ChunkSink final : public ByteSink {
 
   OutputFile& output;
   ChunkOrder& order;
-  std::unique_ptr<char[]> block{new char[OutputBufferSize + BufferSlack]};
+  const std::size_t capacity;
+  std::unique_ptr<char[]> block;
   std::uint64_t chunk = 0;
   std::size_t filled = 0;
   std::uint64_t written = 0;  // of the chunk's output, before the block
@@ -177,24 +183,31 @@ class ChunkSink final : public ByteSink {
   Outcome failure;
 };
 
-// A long line is read on in blocks of whole 16-bit characters.
-constexpr std::size_t ReadOnBytes = ReadBlockSize & ~std::size_t{1};
-static_assert(ChunkBytes % 2 == 0 && LookAhead % 2 == 0, "chunks and windows cut no 16-bit character");
+// Reads start at a page's start, where the system's copy of cached pages is
+// fastest.
+constexpr std::uint64_t ReadAlignment = 4096;
+
+static_assert(ChunkBytes % 2 == 0 && LookAhead % 2 == 0 && ReadAlignment % 2 == 0,
+              "chunks and windows cut no 16-bit character");
 
 // One thread's share: chunks taken in turn, each read, converted and
 // written whole.
 class ChunkWorker {
  public:
-  ChunkWorker(const CsvFileHandle& file, std::uint64_t fileSize, const Dialect& plan, OutputFile& output,
-              ChunkOrder& chunks, std::atomic<std::uint64_t>& nextChunk, std::size_t bytes)
+  ChunkWorker(const CsvFileHandle& file, std::uint64_t fileSize, const Dialect& written, OutputFile& output,
+              ChunkOrder& chunks, std::atomic<std::uint64_t>& nextChunk, const ChunkPlan& plan)
       : input(file),
         size(fileSize),
-        dialect(plan),
+        dialect(written),
         order(chunks),
         next(nextChunk),
-        chunkBytes(bytes),
-        window(new char[chunkBytes + LookAhead + ReadBlockSize + 2 + BufferSlack]),
-        sink(output, chunks),
+        chunkBytes(plan.chunkSize),
+        // A long line is read on in blocks of whole 16-bit characters.
+        readOnBytes(plan.readOnSize & ~std::size_t{1}),
+        window(new char[std::max(chunkBytes + LookAhead, readOnBytes) + ReadAlignment + BufferSlack]),
+        // Room for a chunk's whole output with a plan's usual indentation, so
+        // that the next chunk need not wait for this one to be written.
+        sink(output, chunks, std::max(OutputBufferSize, chunkBytes + chunkBytes / 2)),
         again(file) {}
 
   // Runs the share; an exception (memory run out) is kept for the calling
@@ -240,7 +253,7 @@ class ChunkWorker {
     const std::uint64_t rangeEnd = std::min(size, rangeStart + chunkBytes);
     // From the character before the range, to see whether a line ends there,
     // to a little past it, to see where the range's last line ends.
-    std::uint64_t from = chunk == 0 ? 0 : rangeStart - unit;
+    std::uint64_t from = chunk == 0 ? 0 : (rangeStart - unit) / ReadAlignment * ReadAlignment;
     std::uint64_t to = std::min(size, rangeEnd + LookAhead);
     sink.Start(chunk);
     if (Outcome read = Read(from, to); !read.Done()) {
@@ -251,7 +264,7 @@ class ChunkWorker {
         chunk == 0 ? std::optional<std::uint64_t>(0) : FindLineStart(windowBytes(), from, rangeStart, dialect);
     if (!first || *first >= rangeEnd) {
       // A line that starts before the range runs through it.
-      return sink.Finish({}) ? Outcome() : sink.Failure();
+      return sink.Finish({}, 0) ? Outcome() : sink.Failure();
     }
     // The range's last line ends where the next line starts, or with the file.
     std::optional<std::uint64_t> end =
@@ -274,8 +287,11 @@ class ChunkWorker {
       // The last line is longer than the look-ahead: read on in blocks,
       // each with the character before it, until it ends.
       at = to;
-      from = at - unit;
-      to = std::min(size, at + ReadOnBytes);
+      from = (at - unit) / ReadAlignment * ReadAlignment;
+      // The chunks the line has run through hold no line: no thread need
+      // take them, and read them to find that out.
+      SkipTo(at / chunkBytes);
+      to = std::min(size, at + readOnBytes);
       if (Outcome read = Read(from, to); !read.Done()) {
         return read;
       }
@@ -284,7 +300,12 @@ class ChunkWorker {
         end = size;
       }
     }
-    return sink.Finish(converter.Tally()) ? Outcome() : sink.Failure();
+    return sink.Finish(converter.Tally(), *end / chunkBytes) ? Outcome() : sink.Failure();
+  }
+
+  void SkipTo(std::uint64_t chunk) {
+    for (std::uint64_t taken = next.load(); taken < chunk && !next.compare_exchange_weak(taken, chunk);) {
+    }
   }
 
   const CsvFileHandle& input;
@@ -293,6 +314,7 @@ class ChunkWorker {
   ChunkOrder& order;
   std::atomic<std::uint64_t>& next;
   const std::size_t chunkBytes;
+  const std::size_t readOnBytes;
   std::unique_ptr<char[]> window;
   ChunkSink sink;
   FileAgain again;
@@ -306,9 +328,10 @@ bool CanConvertInChunks(const CsvFileHandle& input, const OutputFile& output, co
 }
 
 ChunkPlan ChunkPlanHere() {
-  // Beyond a few cores the disk, not the scan, sets the pace.
-  constexpr unsigned MostThreads = 8;
-  return {ChunkBytes, std::clamp(std::thread::hardware_concurrency(), 1U, MostThreads)};
+  // Beyond a few cores the disk, not the scan, sets the pace; and each
+  // thread holds a chunk and its output, about 2.5 MiB.
+  constexpr unsigned MostThreads = 4;
+  return {ChunkBytes, std::clamp(std::thread::hardware_concurrency(), 1U, MostThreads), ReadBlockSize};
 }
 
 Outcome ConvertInChunks(const CsvFileHandle& input, OutputFile& output, const Dialect& dialect, ScanTally& tally,
@@ -323,7 +346,7 @@ Outcome ConvertInChunks(const CsvFileHandle& input, OutputFile& output, const Di
   std::atomic<std::uint64_t> next{0};
   std::vector<std::unique_ptr<ChunkWorker>> workers;
   for (unsigned i = 0; i < threads; ++i) {
-    workers.push_back(std::make_unique<ChunkWorker>(input, size, dialect, output, order, next, plan.chunkSize));
+    workers.push_back(std::make_unique<ChunkWorker>(input, size, dialect, output, order, next, plan));
   }
   // The calling thread is one of them.
   std::vector<std::thread> others;

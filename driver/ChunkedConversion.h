@@ -21,10 +21,12 @@ namespace rungwell {
 bool CanConvertInChunks(const CsvFileHandle& input, const OutputFile& output, const Dialect& dialect);
 
 // How the chunks are cut and taken: the bytes a chunk covers (chunk i
-// holds the lines that start in its range), and how many threads take them.
+// holds the lines that start in its range), how many threads take them, and
+// the blocks a line longer than a chunk is read on in.
 struct ChunkPlan {
   std::size_t chunkSize;
   unsigned threads;
+  std::size_t readOnSize;
 };
 
 // The plan for this machine.

@@ -33,8 +33,7 @@ std::string Utf16(const std::string& ascii, bool littleEndian) {
 // The whole conversion of contents in chunks of the given size, on the
 // given number of threads: the output, and the tally beside the plain
 // model's.
-std::string ConvertInChunksOf(const std::string& contents, std::size_t chunkSize, unsigned threads,
-                              const std::string& what) {
+std::string ConvertInChunksOf(const std::string& contents, ChunkPlan plan, const std::string& what) {
   TempDir dir;
   WriteFile(dir.File("in.csv"), contents);
   CsvFileHandle input;
@@ -47,7 +46,7 @@ std::string ConvertInChunksOf(const std::string& contents, std::size_t chunkSize
   EXPECT_TRUE(output.Create());
   EXPECT_TRUE(CanConvertInChunks(input, output, dialect));
   ScanTally tally;
-  const Outcome outcome = ConvertInChunks(input, output, dialect, tally, {chunkSize, threads});
+  const Outcome outcome = ConvertInChunks(input, output, dialect, tally, plan);
   EXPECT_TRUE(outcome.Done()) << what << ": " << outcome.error.message();
   EXPECT_TRUE(output.Commit());
   EXPECT_EQ(tally, plain::ScanLines(contents, true, dialect).tally) << what;
@@ -71,7 +70,8 @@ TEST(ChunkedConversion, GivesWhatTheWholeGivesWhereverChunksAreCut) {
     crlf += c == '\n' ? "\r\n" : std::string(1, c);
     cr += c == '\n' ? '\r' : c;
   }
-  const std::string longLine = "1,a,b,c,d,3," + std::string(700, 'x') + "\n";
+  // Longer than a chunk and its look-ahead together.
+  const std::string longLine = "1,a,b,c,d,3," + std::string(9000, 'x') + "\n";
   // A file whose lines CR ends has no LF in its first LineEndWindow bytes;
   // after them, its CR LFs end one line each, whichever side of a chunk's
   // edge they fall on.
@@ -105,9 +105,12 @@ TEST(ChunkedConversion, GivesWhatTheWholeGivesWhereverChunksAreCut) {
                                                 : std::vector<std::size_t>{2, 4, 6, 62, 64, 66, 128, 1000};
     for (const std::size_t chunk : chunks) {
       for (const unsigned threads : {1U, 2U, 3U}) {
+        // A long line read on in blocks shorter than a chunk, or longer.
+        const std::size_t readOn = threads == 2 ? 4 * chunk + 6 : 6;
         const std::string what = "chunks of " + std::to_string(chunk) + " on " + std::to_string(threads) +
-                                 " threads, from \"" + input.substr(0, 12) + "\"";
-        EXPECT_TRUE(testing::SameBytes(ConvertInChunksOf(input, chunk, threads, what), expected)) << what;
+                                 " threads, read on by " + std::to_string(readOn) + ", from \"" + input.substr(0, 12) +
+                                 "\"";
+        EXPECT_TRUE(testing::SameBytes(ConvertInChunksOf(input, {chunk, threads, readOn}, what), expected)) << what;
       }
     }
   }
