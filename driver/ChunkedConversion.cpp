@@ -16,6 +16,7 @@
 #include "csv/LineScanner.h"
 #include "csv/PendingBytes.h"
 #include "driver/FileConversion.h"
+#include "io/BlockMemory.h"
 #include "io/BufferSizes.h"
 
 namespace rungwell {
@@ -99,7 +100,7 @@ class ChunkOrder {
 class ChunkSink final : public ByteSink {
  public:
   ChunkSink(OutputFile& file, ChunkOrder& chunks, std::size_t room)
-      : output(file), order(chunks), capacity(room), block(new char[capacity + BufferSlack]) {}
+      : output(file), order(chunks), capacity(room), block(NewBlock(capacity + BufferSlack)) {}
 
   void Start(std::uint64_t chunkIndex) {
     chunk = chunkIndex;
@@ -174,7 +175,7 @@ class ChunkSink final : public ByteSink {
   OutputFile& output;
   ChunkOrder& order;
   const std::size_t capacity;
-  std::unique_ptr<char[]> block;
+  BlockMemory block;
   std::uint64_t chunk = 0;
   std::size_t filled = 0;
   std::uint64_t written = 0;  // of the chunk's output, before the block
@@ -204,7 +205,7 @@ class ChunkWorker {
         chunkBytes(plan.chunkSize),
         // A long line is read on in blocks of whole 16-bit characters.
         readOnBytes(plan.readOnSize & ~std::size_t{1}),
-        window(new char[std::max(chunkBytes + LookAhead, readOnBytes) + ReadAlignment + BufferSlack]),
+        window(NewBlock(std::max(chunkBytes + LookAhead, readOnBytes) + ReadAlignment + BufferSlack)),
         // Room for a chunk's whole output with a plan's usual indentation, so
         // that the next chunk need not wait for this one to be written.
         sink(output, chunks, std::max(OutputBufferSize, chunkBytes + chunkBytes / 2)),
@@ -315,7 +316,7 @@ class ChunkWorker {
   std::atomic<std::uint64_t>& next;
   const std::size_t chunkBytes;
   const std::size_t readOnBytes;
-  std::unique_ptr<char[]> window;
+  BlockMemory window;
   ChunkSink sink;
   FileAgain again;
   std::exception_ptr thrown;

@@ -38,13 +38,13 @@ std::error_code ReadFully(InputFile& file, char* into, std::size_t count, std::s
 class CsvFileHandle::ReadAhead {
  public:
   struct Block {
-    std::unique_ptr<char[]> storage;
+    BlockMemory storage;
     std::size_t size = 0;
     bool end = false;
     std::error_code error;
   };
 
-  ReadAhead(InputFile& input, std::unique_ptr<char[]> first) {
+  ReadAhead(InputFile& input, BlockMemory first) {
     (void)emptied.Push(std::move(first));
     thread = std::thread([this, &input] { Run(input); });
   }
@@ -69,11 +69,11 @@ class CsvFileHandle::ReadAhead {
   }
 
   // A buffer of ReadBlockSize bytes or more to read the next block into.
-  void Give(std::unique_ptr<char[]> emptiedBuffer) { (void)emptied.Push(std::move(emptiedBuffer)); }
+  void Give(BlockMemory emptiedBuffer) { (void)emptied.Push(std::move(emptiedBuffer)); }
 
  private:
   void Run(InputFile& input) {
-    for (std::unique_ptr<char[]> storage; emptied.Pop(storage);) {
+    for (BlockMemory storage; emptied.Pop(storage);) {
       Block next;
       next.storage = std::move(storage);
       next.error = ReadFully(input, next.storage.get(), ReadBlockSize, next.size, next.end);
@@ -84,7 +84,7 @@ class CsvFileHandle::ReadAhead {
     }
   }
 
-  BlockQueue<std::unique_ptr<char[]>> emptied{1};
+  BlockQueue<BlockMemory> emptied{1};
   BlockQueue<Block> read{1};
   std::thread thread;
 };
@@ -117,7 +117,7 @@ bool CsvFileHandle::OpenStandardInput() {
 }
 
 bool CsvFileHandle::TakeBuffer() {
-  buffer.reset(new (std::nothrow) char[ReadBlockSize + BufferSlack]);
+  buffer = NewBlock(ReadBlockSize + BufferSlack, std::nothrow);
   if (!buffer) {
     return Fail(std::make_error_code(std::errc::not_enough_memory));
   }
@@ -150,7 +150,7 @@ bool CsvFileHandle::ReadBlock(std::string_view& bytes) {
       return false;
     }
     if (!atEnd && file.IsRegular()) {
-      std::unique_ptr<char[]> second(new (std::nothrow) char[ReadBlockSize + BufferSlack]);
+      BlockMemory second = NewBlock(ReadBlockSize + BufferSlack, std::nothrow);
       if (second) {
         readAhead = std::make_unique<ReadAhead>(file, std::move(second));
       }

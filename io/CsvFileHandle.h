@@ -8,6 +8,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "io/BlockMemory.h"
 #include "io/BufferSizes.h"
 #include "io/InputFile.h"
 
@@ -86,7 +87,7 @@ class CsvFileHandle {
 
   InputFile file;
   std::unique_ptr<ReadAhead> readAhead;
-  std::unique_ptr<char[]> buffer;  // the block given last
+  BlockMemory buffer;  // the block given last
   std::size_t size = 0;            // of that block
   std::uint64_t offset = 0;        // where in the file it starts
   bool atEnd = false;              // the file has nothing more to read

@@ -4,6 +4,7 @@
 #include <thread>
 #include <utility>
 
+#include "io/BlockMemory.h"
 #include "io/BlockQueue.h"
 #include "io/OutputTarget.h"
 
@@ -24,7 +25,7 @@ class OutputFile::Writer {
   Writer(UnfinishedFile* destination, StreamOutput& streamed) : file(destination), stream(streamed) {
     for (auto& storage : blocks) {
       // Left unset: every byte is written before it is read.
-      storage.reset(new char[OutputBufferSize + BufferSlack]);
+      storage = NewBlock(OutputBufferSize + BufferSlack);
       (void)empty.Push(storage.get());
     }
   }
@@ -93,7 +94,7 @@ class OutputFile::Writer {
 
   UnfinishedFile* file;
   StreamOutput& stream;
-  std::unique_ptr<char[]> blocks[BlockCount];
+  BlockMemory blocks[BlockCount];
   BlockQueue<char*> empty{BlockCount};                         // blocks free to fill
   BlockQueue<std::pair<char*, std::size_t>> full{BlockCount};  // in file order
   std::error_code failure;                                     // the first failed write
