@@ -110,6 +110,20 @@ void ForgetEarlierOutput(const std::string& path) {
 }
 #endif
 
+// Writes all of data through call (write or pwrite of count bytes from
+// from), continued after a short write and retried when interrupted.
+template <typename Call>
+std::error_code WriteAllThrough(const char* data, std::size_t size, Call call) {
+  return WriteAll(data, size, SSIZE_MAX, [&](const char* from, std::size_t count, std::size_t& done) {
+    const ssize_t n = RetryOnInterrupt([&] { return call(from, count); });
+    if (n < 0) {
+      return LastErrno();
+    }
+    done = static_cast<std::size_t>(n);
+    return std::error_code();
+  });
+}
+
 }  // namespace
 
 unsigned long UnfinishedFile::ProcessNumber() noexcept {
@@ -179,14 +193,7 @@ std::error_code UnfinishedFile::Write(const char* data, std::size_t size) {
 #endif
   written += size;
   const std::error_code error =
-      WriteAll(data, size, SSIZE_MAX, [this](const char* from, std::size_t count, std::size_t& done) {
-        const ssize_t n = RetryOnInterrupt([&] { return write(fd, from, count); });
-        if (n < 0) {
-          return LastErrno();
-        }
-        done = static_cast<std::size_t>(n);
-        return std::error_code();
-      });
+      WriteAllThrough(data, size, [this](const char* from, std::size_t count) { return write(fd, from, count); });
   if (error) {
     return error;
   }
@@ -208,16 +215,9 @@ std::error_code UnfinishedFile::WriteAt(std::uint64_t offset, const char* data, 
     ForgetEarlierOutput(outputPath);
   }
 #endif
-  const std::error_code error =
-      WriteAll(data, size, SSIZE_MAX, [&](const char* from, std::size_t count, std::size_t& done) {
-        const auto at = static_cast<off_t>(offset + static_cast<std::uint64_t>(from - data));
-        const ssize_t n = RetryOnInterrupt([&] { return pwrite(fd, from, count, at); });
-        if (n < 0) {
-          return LastErrno();
-        }
-        done = static_cast<std::size_t>(n);
-        return std::error_code();
-      });
+  const std::error_code error = WriteAllThrough(data, size, [&](const char* from, std::size_t count) {
+    return pwrite(fd, from, count, static_cast<off_t>(offset + static_cast<std::uint64_t>(from - data)));
+  });
   if (error) {
     return error;
   }
