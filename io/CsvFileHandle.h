@@ -87,10 +87,10 @@ class CsvFileHandle {
 
   InputFile file;
   std::unique_ptr<ReadAhead> readAhead;
-  BlockMemory buffer;  // the block given last
-  std::size_t size = 0;            // of that block
-  std::uint64_t offset = 0;        // where in the file it starts
-  bool atEnd = false;              // the file has nothing more to read
+  BlockMemory buffer;        // the block given last
+  std::size_t size = 0;      // of that block
+  std::uint64_t offset = 0;  // where in the file it starts
+  bool atEnd = false;        // the file has nothing more to read
   std::error_code error;
 };
 
