@@ -33,7 +33,7 @@ std::string Utf16(const std::string& ascii, bool littleEndian) {
 // The whole conversion of contents in chunks of the given size, on the
 // given number of threads: the output, and the tally beside the plain
 // model's.
-std::string ConvertInChunksOf(const std::string& contents, ChunkPlan plan, const std::string& what) {
+std::string ConvertInChunksOf(const std::string& contents, const ChunkPlan& plan, const std::string& what) {
   TempDir dir;
   WriteFile(dir.File("in.csv"), contents);
   CsvFileHandle input;
