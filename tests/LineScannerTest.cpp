@@ -152,6 +152,44 @@ TEST(LineScanner, KnowsALevelBeforeTheLineEnds) {
   }
 }
 
+// Outline numbers of every length to past what is read at once, ended by
+// each kind of character or by the end of the bytes, with the bytes cut at
+// every offset from the number's start on, and every byte value after a
+// number: each reading must end the number where the plain rule ends it.
+TEST(LineScanner, ReadsOutlineNumbersOfAnyLengthWhereThePlainRuleEndsThem) {
+  Dialect dialect;
+  dialect.levelForm = LevelForm::Outline;
+  std::vector<std::string> texts;
+  const std::string enders[] = {",x\n", "\n", "\r\n", "x,y\n", "\xb1\n", "..1\n", ""};
+  for (std::size_t length = 1; length <= 30; ++length) {
+    std::string number;
+    for (unsigned group = 1; number.size() < length; ++group) {
+      number += (number.empty() ? "" : ".") + std::to_string(group % 2 == 1 ? 7 : 12);
+    }
+    number.resize(length);  // some end in a dot
+    for (const std::string& ender : enders) {
+      texts.push_back("a,b,c,d,e," + number + ender + "f,g,h,i,j,2.1\n");
+    }
+  }
+  for (int byte = 0; byte < 256; ++byte) {
+    texts.push_back("a,b,c,d,e,1.2" + std::string(1, static_cast<char>(byte)) + "3.4,x\n" + std::string(30, 'z'));
+  }
+  for (const std::string& text : texts) {
+    for (const bool final : {false, true}) {
+      const plain::Scan expected = plain::ScanLines(text, final, dialect);
+      for (const ScanPath path : PathsToTest()) {
+        for (std::size_t cut = 10; cut <= text.size(); ++cut) {
+          ExpectSameScan(ScanInPieces(text, dialect, final, path, {cut}), expected,
+                         '"' + text + "\" in " + ScanPathName(path) + ", cut at " + std::to_string(cut));
+        }
+      }
+      if (::testing::Test::HasFailure()) {
+        return;
+      }
+    }
+  }
+}
+
 // Random text dense in separators, quotation marks and line ends, in every
 // dialect, with the level in the first, second, sixth, tenth and 64th
 // column and in one past every line's end, cut into random pieces, so that

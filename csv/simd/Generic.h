@@ -132,36 +132,76 @@ RUNGWELL_INLINE void Record(ScanState& line, const LevelReading& reading, Indent
   }
 }
 
+// Word-at-a-time tests on eight bytes: each sets the high bit of the bytes
+// it finds, and ByteBits packs those bits, byte i's into bit i. Only where a
+// word's first byte is its lowest, as memcpy into an integer puts it.
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+inline constexpr bool LowByteFirst = false;
+#else
+inline constexpr bool LowByteFirst = true;
+#endif
+inline constexpr std::uint64_t EachByte = 0x0101010101010101U;
+inline constexpr std::uint64_t HighBits = 0x80 * EachByte;
+inline constexpr std::uint64_t LowBits = 0x7F * EachByte;
+inline constexpr unsigned OutlineWords = 3;
+
+// Adding to the low seven bits alone carries into no other byte.
+RUNGWELL_INLINE std::uint64_t IsZeroByte(std::uint64_t eight) noexcept {
+  return ~(((eight & LowBits) + LowBits) | eight) & HighBits;
+}
+RUNGWELL_INLINE std::uint64_t IsDigitByte(std::uint64_t eight) noexcept {
+  const std::uint64_t value = eight ^ ('0' * EachByte);  // a digit's value, 0 to 9
+  return ~(((value & LowBits) + (0x80 - 10) * EachByte) | value) & HighBits;
+}
+RUNGWELL_INLINE std::uint64_t ByteBits(std::uint64_t highBits) noexcept {
+  return ((highBits >> 7U) * 0x0102040810204080U) >> 56U;
+}
+
 // Reads the characters of a level field from offset at of bytes up to end
-// into reading; true once the field is read. A field read from its start
-// whose first character is a digit and whose second neither is one nor joins
-// the number to more is read at once, as most levels are one digit.
+// into reading; true once the field is read. Bytes up to available may be
+// looked at. A level field read from its start whose first character is a
+// digit and whose second neither is one nor joins the number to more is read
+// at once, as most levels are one digit.
 template <typename Bits, Encoding E>
 RUNGWELL_INLINE bool ReadLevel(LevelReading& reading, const char* bytes, std::size_t at, std::size_t end,
-                               std::uint16_t separator, bool fromStart) noexcept {
+                               std::size_t available, std::uint16_t separator, bool fromStart) noexcept {
   constexpr std::size_t Unit = UnitSize<E>;
   if (fromStart && end - at >= 2 * Unit) {
     const std::uint16_t first = UnitAt<E>(bytes + at);
     const std::uint16_t second = UnitAt<E>(bytes + at + Unit);
-    if (IsDigit(first) && !IsDigit(second) && !IsNumberJoint(second) && first != separator) {
+    if (reading.form != LevelForm::Outline && IsDigit(first) && !IsDigit(second) && !IsNumberJoint(second) &&
+        first != separator) {
       reading.digits = true;
-      reading.magnitude = reading.form == LevelForm::Outline ? 1 : first - '0';
+      reading.magnitude = first - '0';
       reading.phase = LevelReading::Phase::Done;
       return true;
     }
-    // An outline number of up to 16 characters that ends in these bytes,
-    // read without a branch for each group (a plan's depths vary from line
-    // to line): a group starts at each digit after no digit, and the number
-    // ends at the first character that is neither a digit nor a dot after
-    // one. Not where the separator is a dot or a digit.
+    // An outline number of up to 24 characters (16 in 16-bit text, or near
+    // the end of the bytes) that ends in these bytes, read without a branch
+    // for each group (a plan's depths vary from line to line): a group starts
+    // at each digit after no digit, and the number ends at the first
+    // character that is neither a digit nor a dot after one. Not where the
+    // separator is a dot or a digit.
     if (reading.form == LevelForm::Outline && IsDigit(first) && separator != '.' && !IsDigit(separator)) {
-      const std::size_t count = std::min<std::size_t>(16, (end - at) / Unit);
+      std::size_t count = 0;
       std::uint64_t digits = 0;
       std::uint64_t dots = 0;
-      for (std::size_t i = 0; i < count; ++i) {
-        const std::uint16_t unit = UnitAt<E>(bytes + at + i * Unit);
-        digits |= std::uint64_t{IsDigit(unit)} << i;
-        dots |= std::uint64_t{unit == '.'} << i;
+      if (E == Encoding::Bytes && LowByteFirst && available - at >= OutlineWords * 8) {
+        // Eight bytes at a time, read past the field's end where the piece goes on.
+        count = std::min<std::size_t>(OutlineWords * 8, end - at);
+        for (unsigned word = 0; word < OutlineWords; ++word) {
+          std::uint64_t eight = 0;
+          std::memcpy(&eight, bytes + at + word * 8, 8);
+          digits |= ByteBits(IsDigitByte(eight)) << (word * 8);
+          dots |= ByteBits(IsZeroByte(eight ^ ('.' * EachByte))) << (word * 8);
+        }
+      } else {
+        count = std::min<std::size_t>(16, (end - at) / Unit);
+        for (std::size_t i = 0; i < count; ++i) {
+          const std::uint16_t unit = UnitAt<E>(bytes + at + i * Unit);
+          digits |= std::uint64_t{IsDigit(unit)} << i;
+          dots |= std::uint64_t{unit == '.'} << i;
+        }
       }
       const std::uint64_t number = digits | (dots & (digits << 1U));
       const unsigned stop = LowestBit(~number | (std::uint64_t{1} << count));
@@ -197,7 +237,7 @@ RUNGWELL_INLINE void EndLine(ScanState& line, std::string_view bytes, std::size_
     LevelReading reading = fromStart ? LevelReading(line.dialect.levelForm, line.dialect.quotedLevels) : line.level;
     (void)ReadLevel<Bits, E>(reading, bytes.data(),
                              fromStart ? static_cast<std::size_t>(line.fieldStart - line.base) : 0, unitsEnd,
-                             line.dialect.separator, fromStart);
+                             bytes.size(), line.dialect.separator, fromStart);
     Record(line, reading, indents);
   }
   bool secondHalfOfCrLf = false;
@@ -303,15 +343,16 @@ RUNGWELL_INLINE void ScanPiece(ScanState& line, std::string_view bytes, bool fin
       const std::uint64_t part = ahead & ((lineEnd << 1U) - 1);
       if constexpr (Multiline) {
         PassSeparators<Bits>(line, masks.separators & part & ~quoted, line.base + at);
-        if (lineEnd == 0 && (line.fieldQuoted != 0 || line.afterClosingQuote) && (opened & part) != 0) {
-          // The block ends in a quoted field, or just after one, that opens here: on which
-          // line, should it never close.
-          const std::uint64_t before = (std::uint64_t{1} << HighestBit(opened & part)) - 1;
-          line.openQuoteLine = line.tally.lines + Bits::Count(insideEnds & part & before) + 1;
+        if (lineEnd == 0) {
+          // The last field that opens in the record's part of the block is the one the block may
+          // end in, or just after: on which line it opens, should it never close. Chosen without a
+          // branch, as whether a block ends in a quoted field varies from block to block.
+          const std::uint64_t openings = opened & part;
+          const std::uint64_t before = (std::uint64_t{1} << HighestBit(openings | 1U)) - 1;
+          const std::uint64_t openLine = line.tally.lines + Bits::Count(insideEnds & part & before) + 1;
+          line.openQuoteLine = openings != 0 ? openLine : line.openQuoteLine;
         }
-        if (insideEnds != 0) {
-          line.tally.lines += Bits::Count(insideEnds & part);
-        }
+        line.tally.lines += Bits::Count(insideEnds & part);
       } else {
         PassSeparators<Bits>(line, masks.separators & part & ~(parity ^ line.quoteFlip), line.base + at);
       }
@@ -351,7 +392,7 @@ RUNGWELL_INLINE void ScanPiece(ScanState& line, std::string_view bytes, bool fin
     const bool fromStart = !line.reading;
     line.reading = true;
     if (ReadLevel<Bits, E>(line.level, bytes.data(),
-                           fromStart ? static_cast<std::size_t>(line.fieldStart - line.base) : 0, units,
+                           fromStart ? static_cast<std::size_t>(line.fieldStart - line.base) : 0, units, units,
                            line.dialect.separator, fromStart)) {
       // The level is known before the line ends: the rest of it can go as it comes.
       Record(line, line.level, indents);
