@@ -82,6 +82,14 @@ class OutputFile {
   // bytes went in order.
   bool CanWriteAt() const noexcept { return !streamed && !standardOutput && block != nullptr && filled == 0; }
 
+  // Sets disk space aside for a plain file's first size bytes (see
+  // UnfinishedFile::Reserve).
+  void Reserve(std::uint64_t size) noexcept {
+    if (!streamed && !standardOutput) {
+      file.Reserve(size);
+    }
+  }
+
   // Writes bytes at offset of a plain file, or says why it could not; the
   // failure is the caller's to report, and the output is not committed then.
   std::error_code WriteAt(std::uint64_t offset, std::string_view bytes) {

@@ -51,6 +51,13 @@ class UnfinishedFile {
   // fails; threads may write apart at once. Not to be mixed with Write.
   std::error_code WriteAt(std::uint64_t offset, const char* data, std::size_t size);
 
+  // Sets disk space aside for the file's first size bytes where the system
+  // can, without changing its size, so that writing them does not take it a
+  // page at a time; only a hint, since the writes say whether the space is
+  // there. Never more than the file will hold: space set aside past its end
+  // would stay taken.
+  void Reserve(std::uint64_t size) noexcept;
+
   // Finishes the file, with every check that closing it makes, and gives it
   // the output's name, replacing what was there in one step. Every check
   // comes before that step, so a failure leaves the earlier output as it was

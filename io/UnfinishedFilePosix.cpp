@@ -208,6 +208,19 @@ std::error_code UnfinishedFile::Write(const char* data, std::size_t size) {
   return {};
 }
 
+void UnfinishedFile::Reserve(std::uint64_t size) noexcept {
+#ifdef __linux__
+  // Ext4 then skips its reservation of each page as it is written: a tenth
+  // of a 300 MB conversion's processor time. A file system without it
+  // writes as before.
+  if (fd >= 0 && size > 0) {
+    (void)fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(size));
+  }
+#else
+  (void)size;
+#endif
+}
+
 std::error_code UnfinishedFile::WriteAt(std::uint64_t offset, const char* data, std::size_t size) {
   const std::uint64_t before = writtenAt.fetch_add(size);
 #ifdef __linux__

@@ -131,6 +131,10 @@ std::error_code UnfinishedFile::Write(const char* data, std::size_t size) {
   return WriteAllTo(handle, data, size, std::size_t{1} << 30, WriteFile);
 }
 
+// Left to the system on Windows, where setting space aside has not been
+// measured.
+void UnfinishedFile::Reserve(std::uint64_t) noexcept {}
+
 std::error_code UnfinishedFile::WriteAt(std::uint64_t offset, const char* data, std::size_t size) {
   if (handle == nullptr) {
     return std::make_error_code(std::errc::bad_file_descriptor);

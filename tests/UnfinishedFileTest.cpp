@@ -54,6 +54,25 @@ TEST(UnfinishedFile, FailureAtTheFinishLeavesTheFolderAsItWas) {
   }
 }
 
+// Space set aside changes nothing the file holds: it ends where its bytes
+// end, whether they reach the space's end, stop short of it or go past it,
+// written in any order.
+TEST(UnfinishedFile, SpaceSetAsideLeavesTheFileItsOwnSize) {
+  const std::string bytes(10000, 'x');
+  for (const std::size_t reserved : {std::size_t{0}, std::size_t{4096}, bytes.size(), 3 * bytes.size()}) {
+    TempDir dir;
+    UnfinishedFile file;
+    ASSERT_EQ(file.Create(dir.File("out.csv"), DefaultPermissions), Success);
+    file.Reserve(reserved);
+    ASSERT_EQ(file.WriteAt(6000, bytes.data() + 6000, 4000), Success);
+    ASSERT_EQ(file.WriteAt(0, bytes.data(), 6000), Success);
+    ASSERT_EQ(file.Publish(), Success);
+    const std::string written = ReadFile(dir.File("out.csv"));
+    EXPECT_EQ(written.size(), bytes.size()) << reserved << " bytes set aside";
+    EXPECT_EQ(written.find_first_not_of('x'), std::string::npos) << reserved << " bytes set aside";
+  }
+}
+
 #ifdef _WIN32
 // Another program holds the earlier output open without sharing its
 // deletion, as Excel does: Create says so at once. One that lets go soon, as
