@@ -341,8 +341,6 @@ Outcome ConvertInChunks(const CsvFileHandle& input, OutputFile& output, const Di
   if (const std::error_code error = input.Size(size)) {
     return Outcome::ReadFailed(error);
   }
-  // Indentation only adds bytes, so the output holds at least the input's.
-  output.Reserve(size);
   const std::uint64_t chunks = std::max<std::uint64_t>(1, (size + plan.chunkSize - 1) / plan.chunkSize);
   const auto threads = static_cast<unsigned>(std::min<std::uint64_t>(plan.threads, chunks));
   ChunkOrder order;

@@ -109,6 +109,10 @@ Outcome ConvertLines(CsvFileHandle& input, OutputFile& output, const LayoutChoic
     return Outcome::LayoutMismatch(problem);
   }
   report.origin = detector.Origin();
+  // Indentation only adds bytes, so the output holds at least the input's.
+  if (std::uint64_t size = 0; input.CanReadAgain() && !input.Size(size)) {
+    output.Reserve(size);
+  }
   FileSink sink(output);
   if (CanConvertInChunks(input, output, dialect)) {
     Outcome outcome = ConvertInChunks(input, output, dialect, report.tally);
