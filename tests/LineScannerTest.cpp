@@ -168,7 +168,8 @@ TEST(LineScanner, ReadsOutlineNumbersOfAnyLengthWhereThePlainRuleEndsThem) {
     }
     number.resize(length);  // some end in a dot
     for (const std::string& ender : enders) {
-      texts.push_back("a,b,c,d,e," + number + ender + "f,g,h,i,j,2.1\n");
+      std::string text = "a,b,c,d,e," + number;
+      texts.push_back(text.append(ender).append("f,g,h,i,j,2.1\n"));
     }
   }
   for (int byte = 0; byte < 256; ++byte) {

@@ -143,7 +143,7 @@ inline constexpr bool LowByteFirst = true;
 inline constexpr std::uint64_t EachByte = 0x0101010101010101U;
 inline constexpr std::uint64_t HighBits = 0x80 * EachByte;
 inline constexpr std::uint64_t LowBits = 0x7F * EachByte;
-inline constexpr unsigned OutlineWords = 3;
+inline constexpr std::size_t OutlineWords = 3;
 
 // Adding to the low seven bits alone carries into no other byte.
 RUNGWELL_INLINE std::uint64_t IsZeroByte(std::uint64_t eight) noexcept {
@@ -189,7 +189,7 @@ RUNGWELL_INLINE bool ReadLevel(LevelReading& reading, const char* bytes, std::si
       if (E == Encoding::Bytes && LowByteFirst && available - at >= OutlineWords * 8) {
         // Eight bytes at a time, read past the field's end where the piece goes on.
         count = std::min<std::size_t>(OutlineWords * 8, end - at);
-        for (unsigned word = 0; word < OutlineWords; ++word) {
+        for (std::size_t word = 0; word < OutlineWords; ++word) {
           std::uint64_t eight = 0;
           std::memcpy(&eight, bytes + at + word * 8, 8);
           digits |= ByteBits(IsDigitByte(eight)) << (word * 8);
