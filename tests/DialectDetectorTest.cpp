@@ -12,17 +12,19 @@ namespace {
 
 using namespace std::string_literals;
 
+// ASCII text as UTF-16LE, without a mark.
+std::string Utf16Le(const std::string& ascii) {
+  std::string out;
+  for (const char c : ascii) {
+    out += {c, '\0'};
+  }
+  return out;
+}
+
 // The dialect from the start of a file, fed whole and a byte at a time.
 TEST(DialectDetector, ReadsTheDialectFromTheStartOfAFile) {
   const std::string le = "\xFF\xFE";
   const std::string be = "\xFE\xFF";
-  const auto utf16le = [](const std::string& ascii) {
-    std::string out;
-    for (const char c : ascii) {
-      out += {c, '\0'};
-    }
-    return out;
-  };
   struct Case {
     const char* name;
     std::string start;
@@ -54,9 +56,9 @@ TEST(DialectDetector, ReadsTheDialectFromTheStartOfAFile) {
        "a;b;c;d;e;f\n",
        {Encoding::Bytes, 3, ';'}},
       {"UTF-8 mark cut short", "\xEF\xBB", {}},
-      {"UTF-16LE", le + utf16le("a\tb\tc\td\te\tf\r\n"), {Encoding::Utf16Le, 2, '\t'}},
+      {"UTF-16LE", le + Utf16Le("a\tb\tc\td\te\tf\r\n"), {Encoding::Utf16Le, 2, '\t'}},
       {"UTF-16LE mark alone", le, {Encoding::Utf16Le, 2}},
-      {"UTF-16LE of odd length", le + utf16le("a;b;c;d;e;f") + "\x3b", {Encoding::Utf16Le, 2, ';'}},
+      {"UTF-16LE of odd length", le + Utf16Le("a;b;c;d;e;f") + "\x3b", {Encoding::Utf16Le, 2, ';'}},
       {"UTF-16BE", be + std::string("\0a\0;\0b\0;\0c\0;\0d\0;\0e\0;\0f\0\r", 24), {Encoding::Utf16Be, 2, ';', true}},
       {"a character that only looks like a semicolon",
        le + std::string("a;\x09;\x09;\x09;\x09;\x09;\x09\0", 14),
@@ -81,7 +83,7 @@ TEST(DialectDetector, ReadsTheDialectFromTheStartOfAFile) {
        std::string(70, 'x') + "\"" + std::string(130, 'x') + ";a;b;c;d;e\n1,2,3,4,5,6\n",
        {}},
       {"UTF-16LE: units that hold a comma's byte are no commas",
-       le + utf16le("abcdefg") +
+       le + Utf16Le("abcdefg") +
            [] {
              std::string units;
              for (int i = 0; i < 40000; ++i) {
@@ -89,7 +91,7 @@ TEST(DialectDetector, ReadsTheDialectFromTheStartOfAFile) {
              }
              return units;
            }() +
-           utf16le(";b;c;d;e;f\n"),
+           Utf16Le(";b;c;d;e;f\n"),
        {Encoding::Utf16Le, 2, ';'}},
       {"UTF-16BE: a long first line with quoted semicolons over several blocks",
        be + std::string(140, '\0').replace(1, 1, "x") + std::string("\0\"", 2) +
@@ -106,10 +108,10 @@ TEST(DialectDetector, ReadsTheDialectFromTheStartOfAFile) {
        std::string(70, 'x') + "\t;\t;\t;\t;\t;\t" + std::string(70, 'y') + "\n",
        {Encoding::Bytes, 0, '\t'}},
       {"UTF-16LE: a long first line, tabs and semicolons in its middle",
-       le + utf16le(std::string(70, 'x') + ";\t;\t;\t;\t;\t;" + std::string(70, 'y') + "\n"),
+       le + Utf16Le(std::string(70, 'x') + ";\t;\t;\t;\t;\t;" + std::string(70, 'y') + "\n"),
        {Encoding::Utf16Le, 2, ';'}},
       {"UTF-16LE: a long first line, more tabs than semicolons in its middle",
-       le + utf16le(std::string(70, 'x') + "\t;\t;\t;\t;\t;\t" + std::string(70, 'y') + "\n"),
+       le + Utf16Le(std::string(70, 'x') + "\t;\t;\t;\t;\t;\t" + std::string(70, 'y') + "\n"),
        {Encoding::Utf16Le, 2, '\t'}},
       {"UTF-16BE: commas after the first units count",
        be + std::string("\0a\0b\0c\0d\0e\0f\0g\0;\0h\0;\0i\0;\0j\0;\0k\0;\0,\0,\0,\0,\0,\0\n", 44),
@@ -147,13 +149,7 @@ TEST(DialectDetector, ReadsTheDialectFromTheStartOfAFile) {
 // is itself named as one of levels.
 TEST(DialectDetector, TakesTheLevelColumnTheFirstLineNames) {
   using Source = LevelColumnOrigin::Source;
-  const auto utf16le = [](const std::string& ascii) {
-    std::string out = "\xFF\xFE";
-    for (const char c : ascii) {
-      out += {c, '\0'};
-    }
-    return out;
-  };
+  const auto utf16le = [](const std::string& ascii) { return "\xFF\xFE" + Utf16Le(ascii); };
   struct Case {
     const char* name;
     std::string start;
